@@ -1,0 +1,7 @@
+// The program's entry.
+#include <cstdio>
+
+int main() {
+    std::printf("loxanradio %s\n", LOXANRADIO_VERSION);
+    return 0;
+}
