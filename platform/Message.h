@@ -30,6 +30,8 @@ constexpr UINT WM_QUIT = 0x0012;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_TIMER = 0x0113;
 constexpr UINT WM_USER = 0x0400;
+// Posted by SetForegroundWindow: the window is asked to show itself and come to the front.
+constexpr UINT WM_LX_FOREGROUND = 0x7FF0;
 
 inline constexpr DWORD LoWord(uintptr_t v) { return static_cast<DWORD>(v & 0xFFFF); }
 inline constexpr DWORD HiWord(uintptr_t v) { return static_cast<DWORD>((v >> 16) & 0xFFFF); }
@@ -91,7 +93,7 @@ LRESULT DispatchMessage(const MSG& msg);
 // same user; nullptr when none answers. Posting to a window of another process goes over its
 // listening socket; SendMessage to it posts and returns 0.
 HWND FindWindow(std::u16string_view title);
-// Asks the window (here or in another process) to come to the front.
+// Asks the window (here or in another process) to come to the front by posting WM_LX_FOREGROUND.
 bool SetForegroundWindow(HWND hwnd);
 
 // How a thread waits for messages. The default waits on a condition variable; the GUI installs a

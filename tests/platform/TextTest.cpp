@@ -42,7 +42,8 @@ TEST(Text, FormatConversions) {
 
 TEST(Text, FormatNeverPassesItsLimit) {
     EXPECT_EQ(FormatN(5, u"%s", {u"abcdefgh"}), u"abcd");
-    EXPECT_EQ(FormatN(5, u"%08X", {0x12345678u}), u"0000");
+    EXPECT_EQ(FormatN(5, u"%08X", {0x12345678u}), u"1234");
+    EXPECT_EQ(FormatN(3, u"%08X", {0xABu}), u"00");
     EXPECT_EQ(FormatN(1, u"abc", {}), u"");
     EXPECT_EQ(FormatN(4, u"ab", {}), u"ab");
     // A statement longer than any fixed buffer stays whole without a limit.
