@@ -13,6 +13,23 @@
 
 namespace {
 
+// Errors that belong to one statement (bad text, a constraint, a missing table): the statement is
+// skipped. Anything else (busy, locked, read-only, disk full, not a database) is the database's
+// and keeps the whole batch for the next flush.
+bool IsStatementError(int code) {
+    switch (code) {
+    case 1:   // SQLITE_ERROR
+    case 18:  // SQLITE_TOOBIG
+    case 19:  // SQLITE_CONSTRAINT
+    case 20:  // SQLITE_MISMATCH
+    case 23:  // SQLITE_AUTH
+    case 25:  // SQLITE_RANGE
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::mutex& InstanceMutex() {
     static std::mutex m;
     return m;
@@ -96,6 +113,10 @@ void SqlWriteQueue::Flush() {
             try {
                 db_.Execute(sql);
             } catch (const CppSQLite3Exception& e) {
+                if (!IsStatementError(e.ErrorCode())) {
+                    db_.ExecuteQuiet(u"rollback transaction;");
+                    throw;
+                }
                 LX_TRACE(std::string("queued statement skipped: ") + e.what());
             }
         }
@@ -111,6 +132,11 @@ void SqlWriteQueue::Flush() {
         pending_.swap(batch);
         throw;
     }
+}
+
+void SqlWriteQueue::SetBusyTimeout(int timeout_ms) {
+    CriticalSectionLock flush(flush_lock_);
+    db_.SetBusyTimeout(timeout_ms);
 }
 
 bool SqlWriteQueue::StartWriter() {

@@ -1,8 +1,8 @@
 // The process-wide write queue: stores hand it the statements that the user's changes cause, and
 // its writer thread commits them on the queue's own connection every 3000 ms, one transaction
-// per flush, in queue order. A failing statement is skipped; when the transaction itself cannot
-// begin or commit, the whole batch stays queued for the next flush. Destroying the queue stops
-// the writer and writes whatever is still queued.
+// per flush, in queue order. A statement that fails on its own is skipped; when the transaction
+// cannot begin or commit, or the database fails (busy, locked, read-only, full), the whole batch
+// stays queued for the next flush. Destroying the queue writes whatever is still queued.
 // Threading: Enqueue, Flush and PendingCount may be called from any thread. pending_ is guarded
 // by list_lock_; the connection and the transaction by flush_lock_. Lock order: flush_lock_ before
 // list_lock_. Enqueue takes only list_lock_, so it never waits for a running transaction.
@@ -44,6 +44,8 @@ public:
     bool StartWriter();
     bool WriterStarted() const { return writer_.joinable(); }
     size_t PendingCount() const;
+    // How long the queue's connection waits for a lock held by another one (60000 ms by default).
+    void SetBusyTimeout(int timeout_ms);
 
 private:
     void WriterLoop();
