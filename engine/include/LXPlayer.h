@@ -255,11 +255,11 @@ constexpr int32_t LXPROXY_HTTP = 2;
 class IPlayerProxy : public ILXUnknown {
 public:
     // `text`: "[user:password@]host[:port]" (port default 1080 for SOCKS5, 80 for HTTP; an empty
-    // password keeps its colon) or "". `enabled` 1: from now on every connection the engine
-    // makes (HLS segments and playlists included, and MeasureStreamSpeed in this process) goes
-    // through that proxy: an HTTP proxy by CONNECT, SOCKS5 with the host name resolved by the
-    // proxy. `enabled` 0 (or an empty text): direct connections. Connections already open keep
-    // their route. LX_E_INVALIDARG for an unknown type or an unreadable text while enabled.
+    // password keeps its colon) or "". `enabled` 1: from the next Open on, every connection the
+    // engine makes (HLS segments and playlists included, and MeasureStreamSpeed in this process)
+    // goes through that proxy: an HTTP proxy by CONNECT, SOCKS5 with the host name resolved by
+    // the proxy. `enabled` 0 (or an empty text): direct connections, ignoring proxy variables of
+    // the environment. LX_E_INVALIDARG for an unknown type or an unreadable text while enabled.
     virtual LXRESULT SetProxy(const char16_t* text, int32_t type, int32_t enabled) = 0;  // 3
 
 protected:
@@ -297,16 +297,22 @@ inline void LXConvertU8ToS16(const uint8_t* in, int16_t* out, size_t count) {
 // Exports (by name; resolve with dlsym)
 // ---------------------------------------------------------------------------------------------
 
+#if defined(__GNUC__)
+#define LXPLAYER_EXPORT __attribute__((visibility("default")))
+#else
+#define LXPLAYER_EXPORT
+#endif
+
 extern "C" {
 // Creates an engine that posts to `target` (copied). *engine gets the engine (one reference) or
 // null; the owner thread is the calling thread. LX_OK, or < 0 with *engine null.
-LXRESULT CreatePlayerEngine(IPlayerEngine** engine, const LXNotifyTarget* target);
+LXPLAYER_EXPORT LXRESULT CreatePlayerEngine(IPlayerEngine** engine, const LXNotifyTarget* target);
 // Blocks (any thread) while trying `address`: milliseconds from the request to the first decoded
 // audio, or -1 when it cannot be played within 15 s. Uses the proxy last set on any engine of
 // this process. Must return before the library is unloaded.
-int32_t MeasureStreamSpeed(const char16_t* address);
+LXPLAYER_EXPORT int32_t MeasureStreamSpeed(const char16_t* address);
 // Creates a decoder (one reference). LX_OK, or < 0 with *decoder null.
-LXRESULT CreateDecoder(IAudioDecoder** decoder);
+LXPLAYER_EXPORT LXRESULT CreateDecoder(IAudioDecoder** decoder);
 }
 
 // Signatures for dlsym.
