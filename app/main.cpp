@@ -1,7 +1,28 @@
-// The program's entry.
+// The program's entry: headless command-line entries first (they start no window and do not
+// contact a running copy), then the player itself.
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
-int main() {
-    std::printf("loxanradio %s\n", LOXANRADIO_VERSION);
-    return 0;
+#include "app/Application.h"
+#include "app/HeadlessCommand.h"
+#include "platform/Text.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::u16string> args;
+    for (int i = 1; i < argc; ++i) args.push_back(Utf8ToUtf16(argv[i]));
+
+    if (!args.empty() && args[0].rfind(u"--", 0) == 0) {
+        if (args[0] == u"--") {
+            args.erase(args.begin());
+        } else if (const HeadlessCommand* command = FindHeadlessCommand(args[0])) {
+            if (command->uses_user_data && !Application::PrepareUserData()) return 1;
+            return command->run(std::vector<std::u16string>(args.begin() + 1, args.end()));
+        } else {
+            std::fprintf(stderr, "loxanradio: unknown option %s (see loxanradio --help)\n", argv[1]);
+            return 2;
+        }
+    }
+    return Application(std::move(args)).Main();
 }

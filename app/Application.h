@@ -1,0 +1,35 @@
+// The process: single-instance check and hand-over to a running copy, start-up of the first copy,
+// its message loop and the tear-down of the process-wide objects in their fixed order (see
+// README.md). main() hands the player's arguments here after the headless entries.
+// Threading: main thread only; it becomes the user-interface thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class SignalWatcher;
+
+class Application {
+public:
+    // `args`: the command line without the program name.
+    explicit Application(std::vector<std::u16string> args);
+
+    // The player's whole life; returns the process exit code: 0 after the orderly exit and for a
+    // second copy, 1 when the environment gives no user data folder or the main window cannot be
+    // made.
+    int Main();
+
+    // Makes sure the user data folder exists and sets the database path when it is still empty;
+    // false (with a message on stderr) when the environment names no user data folder.
+    static bool PrepareUserData();
+
+private:
+    // A copy already runs: raise it and hand the arguments over; always 0.
+    int HandOverToFirstInstance();
+    // Start-up after the process-wide set-up, the loop, and the destruction of the windows;
+    // returns -1 when the main window cannot be made, else the loop's exit code.
+    int Run(SignalWatcher& signals);
+    static void TearDown();
+
+    std::vector<std::u16string> args_;
+};

@@ -1,0 +1,58 @@
+// The table of headless entries. To add one: declare its function below (it lives in its own
+// file) and add one line to kCommands.
+#include "app/HeadlessCommand.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Text.h"
+#include "platform/Version.h"
+
+namespace {
+
+int PrintHelp(const std::vector<std::u16string>& args);
+int PrintVersion(const std::vector<std::u16string>& args);
+
+constexpr HeadlessCommand kCommands[] = {
+    {"--help", "", "list the options and exit", &PrintHelp, false},
+    {"--version", "", "print the version and exit", &PrintVersion, false},
+};
+
+int PrintVersion(const std::vector<std::u16string>&) {
+    std::printf("loxanradio %s\n", Utf16ToUtf8(ProgramVersion()).c_str());
+    return 0;
+}
+
+int PrintHelp(const std::vector<std::u16string>&) {
+    std::printf(
+        "Usage: loxanradio [FILE...]\n"
+        "       loxanradio OPTION [ARGUMENTS]\n"
+        "\n"
+        "Without an option, starts the player with the audio FILEs given; when the player runs\n"
+        "already, brings it to the front and hands the FILEs over to it. Use \"--\" before file\n"
+        "names that begin with \"--\".\n"
+        "\n"
+        "Options:\n");
+    for (const HeadlessCommand& c : kCommands) {
+        std::string left = c.option;
+        if (*c.arguments) left += std::string(" ") + c.arguments;
+        std::printf("  %-28s %s\n", left.c_str(), c.help);
+    }
+    std::printf(
+        "\n"
+        "Data: $APPDATA/LoxanRadio (else $XDG_DATA_HOME/LoxanRadio, else ~/.local/share/LoxanRadio).\n"
+        "Set LOXANRADIO_TRACE=1 to see diagnostics on stderr.\n");
+    return 0;
+}
+
+}  // namespace
+
+std::span<const HeadlessCommand> HeadlessCommands() { return kCommands; }
+
+const HeadlessCommand* FindHeadlessCommand(std::u16string_view option) {
+    const std::string o = Utf16ToUtf8(option);
+    for (const HeadlessCommand& c : kCommands) {
+        if (o == c.option) return &c;
+    }
+    return nullptr;
+}

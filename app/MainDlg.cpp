@@ -1,0 +1,92 @@
+#include "app/MainDlg.h"
+
+#include <utility>
+
+#include "app/ArgumentHandOff.h"
+#include "platform/SharedMemory.h"
+#include "platform/Text.h"
+#include "platform/Trace.h"
+
+CMainDlg::CMainDlg(std::u16string program_path) : program_path_(std::move(program_path)) {}
+
+CMainDlg::~CMainDlg() {
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+bool CMainDlg::Create(HWND owner) {
+    owner_ = owner;
+    hwnd_ = CreateMessageWindow(this, kMainWindowTitle);
+    if (!hwnd_) return false;
+    OnInitDialog();
+    return true;
+}
+
+void CMainDlg::OnInitDialog() {
+    LX_TRACE(u"initialised; program " + program_path_);
+    PostMessage(hwnd_, kMsgLateInit, 0, 0);
+}
+
+void CMainDlg::OnLateInit() {
+    late_initialised_ = true;
+    LX_TRACE("late initialisation");
+}
+
+void CMainDlg::OnRestore(WPARAM wParam, LPARAM lParam) {
+    received_.push_back({kMsgRestore, wParam, lParam, {}});
+    LX_TRACE(Format(u"6025 (%u, %d): %s", static_cast<uint32_t>(wParam), static_cast<int>(lParam),
+                    lParam == kRestoreRequest ? u"restore and come to the front" : u"tray notification"));
+}
+
+void CMainDlg::OnCommandLine() {
+    SharedMemory block;
+    std::u16string text;
+    if (block.Open(kMappingName, kMappingBytes)) {
+        text = ReadHandOff(block.data(), block.size());
+    } else {
+        LX_TRACE("5032: the command-line block cannot be opened");
+    }
+    Received r{kMsgCommandLine, 0, 0, SplitHandOff(text)};
+    LX_TRACE(Format(u"5032 (0, 0): %d path(s)", static_cast<int>(r.paths.size())));
+    for (const auto& p : r.paths) LX_TRACE(u"5032 path: " + p);
+    received_.push_back(std::move(r));
+}
+
+void CMainDlg::OnExit() {
+    LX_TRACE("exit");
+    DestroyWindow(hwnd_);
+    PostQuitMessage(kIdCancel);
+}
+
+LRESULT CMainDlg::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case kMsgRestore:
+            OnRestore(wParam, lParam);
+            return 0;
+        case kMsgCommandLine:
+            OnCommandLine();
+            return 0;
+        case kMsgLateInit:
+            OnLateInit();
+            return 0;
+        case WM_LX_FOREGROUND:
+            received_.push_back({msg, wParam, lParam, {}});
+            LX_TRACE("come to the front");
+            return 0;
+        case WM_CLOSE:
+            OnExit();
+            return 0;
+        case WM_COMMAND:
+            if (LoWord(wParam) == kIdCancel) {
+                OnExit();
+            } else if (LoWord(wParam) == kIdOk) {
+                DestroyWindow(hwnd);
+                PostQuitMessage(kIdOk);
+            }
+            return 0;
+        case WM_DESTROY:
+            hwnd_ = nullptr;
+            return 0;
+        default:
+            return 0;
+    }
+}
