@@ -117,6 +117,8 @@ public:
     static int32_t ParseAnchors(std::u16string_view text);
 
 protected:
+    friend class CContainer;
+
     int m_messageHandled = 0;
     bool m_skinEnabled = true;
     int32_t m_anchors = 0;
