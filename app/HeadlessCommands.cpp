@@ -8,6 +8,8 @@
 #include "platform/Text.h"
 #include "platform/Version.h"
 
+int RunCheckSkin(const std::vector<std::u16string>& args);  // CheckSkinCommand.cpp
+
 namespace {
 
 int PrintHelp(const std::vector<std::u16string>& args);
@@ -16,6 +18,8 @@ int PrintVersion(const std::vector<std::u16string>& args);
 constexpr HeadlessCommand kCommands[] = {
     {"--help", "", "list the options and exit", &PrintHelp, false},
     {"--version", "", "print the version and exit", &PrintVersion, false},
+    {"--check-skin", "PATH", "describe a skin package as JSON (exit 0 loaded, 1 not, 2 unreadable)",
+     &RunCheckSkin, false},
 };
 
 int PrintVersion(const std::vector<std::u16string>&) {
