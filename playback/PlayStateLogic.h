@@ -106,6 +106,8 @@ public:
     int ReconnectCount() const { return reconnects_; }
     int Volume() const { return volume_; }
     bool IsSpeedTestIdle() const { return speed_idle_; }
+    // The worker has not ended yet (it may still finish a measurement after the stop button).
+    bool IsSpeedTestRunning() const { return speed_running_; }
     MyFile* RecordingFile() const { return recording_file_; }
     uint64_t RecordStartTick() const { return record_start_tick_; }
     const std::u16string& Status() const { return status_; }
