@@ -11,6 +11,7 @@
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "platform/Trace.h"
+#include "storage/Config.h"
 #include "storage/CppSQLite3DB.h"
 #include "storage/DatabasePath.h"
 #include "storage/Group.h"
@@ -235,6 +236,8 @@ bool CRadioManagement::Load() {
     const bool needs = NeedsImport(db.get());
     EnsureTables(*db);
     if (needs) {
+        // Whatever is imported now, the next update check fetches a real package.
+        CConfig::Instance().Version = 0;
         db->Execute(u"commit transaction;");
         db->Close();
         QueueCatalogueDelete();

@@ -4,6 +4,7 @@
 
 #include "platform/Paths.h"
 #include "platform/Text.h"
+#include "storage/Config.h"
 #include "storage/CppSQLite3DB.h"
 #include "storage/DatabasePath.h"
 #include "storage/Group.h"
@@ -247,6 +248,7 @@ TEST_F(RadioManagementTest, RecommendedStationsNeedTheirLocationRow) {
 }
 
 TEST_F(RadioManagementTest, AFirstStartWithoutAnyPackageHasFourEmptyRoots) {
+    CConfig::Instance().Version = 7;
     CRadioManagement store;
     store.SetBundledPackageFile({});
     {
@@ -259,6 +261,7 @@ TEST_F(RadioManagementTest, AFirstStartWithoutAnyPackageHasFourEmptyRoots) {
     int roots = 0;
     for (TreeNode* n = store.First(); n; n = n->GetNext(), ++roots) EXPECT_EQ(n->GetFirstChild(), nullptr);
     EXPECT_EQ(roots, 4);
+    EXPECT_EQ(CConfig::Instance().Version, 0);
     EXPECT_EQ(Count(u"select count(*) from sqlite_master where type='table' and name like '%_v2'"), 4);
 }
 
@@ -274,7 +277,8 @@ TEST_F(RadioManagementTest, AFirstStartImportsTheBundledPackage) {
     const int stations = Count(u"select count(*) from channel_v2");
     EXPECT_GT(stations, 0);
 
-    // A catalogue that is not empty is not imported again.
+    // A catalogue that is not empty is not imported again, and keeps its package version.
+    CConfig::Instance().Version = 3;
     CppSQLite3DB db;
     db.Open(DatabasePath());
     db.Execute(u"delete from channel_v2 where key = 1");
@@ -283,6 +287,7 @@ TEST_F(RadioManagementTest, AFirstStartImportsTheBundledPackage) {
     again.SetBundledPackageFile(U(bundled));
     again.Load();
     EXPECT_EQ(Count(u"select count(*) from channel_v2"), stations - 1);
+    EXPECT_EQ(CConfig::Instance().Version, 3);
 }
 
 TEST_F(RadioManagementTest, TheCompanionPackageWinsOverTheBundledOne) {
