@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <map>
+#include <vector>
 
 #include "platform/gui/GuiApplication.h"
 
@@ -43,8 +44,7 @@ const QImage& MeasureDevice() {
     return device;
 }
 
-QFont MakeFont(const FontSpec& spec) {
-    EnsureGuiApplication();
+QFont BuildFont(const FontSpec& spec) {
     QFont font(ToQ(Graphics::ResolveFamily(spec.family)));
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(spec.size > 0 ? spec.size : 9.0);
@@ -53,6 +53,23 @@ QFont MakeFont(const FontSpec& spec) {
     font.setUnderline(spec.style & FontSpec::kUnderline);
     font.setStrikeOut(spec.style & FontSpec::kStrikeout);
     return font;
+}
+
+// Controls ask for the same few fonts on every paint; building a QFont resolves the family
+// through the font database each time, so the last few are kept.
+const QFont& MakeFont(const FontSpec& spec) {
+    EnsureGuiApplication();
+    struct Entry {
+        FontSpec spec;
+        QFont font;
+    };
+    static thread_local std::vector<Entry> cache;
+    for (const Entry& e : cache) {
+        if (e.spec.size == spec.size && e.spec.style == spec.style && e.spec.family == spec.family) return e.font;
+    }
+    if (cache.size() >= 16) cache.erase(cache.begin());
+    cache.push_back({spec, BuildFont(spec)});
+    return cache.back().font;
 }
 
 QColor ToColour(uint32_t argb) { return QColor::fromRgba(argb); }
@@ -238,7 +255,7 @@ void Graphics::DrawText(std::u16string_view s, const Rect& r, uint32_t argb, con
     }
     QPainter& p = impl_->painter;
     p.save();
-    const QFont qfont = MakeFont(font);
+    const QFont& qfont = MakeFont(font);
     p.setFont(qfont);
     p.setPen(ToColour(argb));
     QRectF box(r.x, r.y, r.width, r.height);
