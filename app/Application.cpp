@@ -17,7 +17,9 @@
 #include "platform/Text.h"
 #include "platform/Trace.h"
 #include "platform/Version.h"
+#include "net/HttpClient.h"
 #include "storage/ActionCounterStore.h"
+#include "storage/Config.h"
 #include "storage/DatabasePath.h"
 #include "storage/SqlWriteQueue.h"
 
@@ -32,7 +34,7 @@ void TellUser(const std::string& text) { std::fprintf(stderr, "loxanradio: %s\n"
 
 }  // namespace
 
-Application::Application(std::vector<std::u16string> args) : args_(std::move(args)) {}
+Application::Application(std::vector<std::u16string> args, Gui gui) : args_(std::move(args)), gui_(std::move(gui)) {}
 
 bool Application::PrepareUserData() {
     if (AppDataBase().empty()) {
@@ -55,10 +57,11 @@ int Application::Main() {
         return 1;
     }
     // Installed before any window exists, so an early SIGTERM waits until the window can take it.
-    SignalWatcher signals;
+    SignalWatcher watcher;
     const WorkingSetTrimmer trimmer;
-    const int code = Run(signals);
+    const int code = Run(watcher);
     TearDown();
+    if (gui_.stop) gui_.stop();
     // The loop's code says how the window closed (1 OK, 2 exit command); both are a normal end.
     return code < 0 ? 1 : 0;
 }
@@ -86,14 +89,17 @@ int Application::HandOverToFirstInstance() {
     return 0;
 }
 
-int Application::Run(SignalWatcher& signals) {
+int Application::Run(SignalWatcher& watcher) {
     CrashHandler::Install(AppDataPath());
+    if (gui_.start) gui_.start();
     auto loop = std::make_unique<MessageLoop>();
 
     const std::u16string program_path = ProgramFilePath();
     std::u16string version;
     if (GetFileVersionString(program_path, &version)) CrashHandler::SetDumpName(version + u".dmp");
 
+    // Made with its defaults only; the main window loads it.
+    CConfig::Instance().programFilePath = program_path;
     PrepareUserData();
 
     auto owner = std::make_unique<CTransperantDlg>();
@@ -102,6 +108,9 @@ int Application::Run(SignalWatcher& signals) {
     if (!main_dlg->Create(owner->hwnd())) {
         TellUser("cannot create the main window");
         return -1;
+    }
+    if (!CConfig::Instance().LoadSucceeded()) {
+        TellUser("cannot read the settings from " + Utf16ToUtf8(DatabasePath()) + "; running with defaults");
     }
 
     SharedMemory mapping;
@@ -114,7 +123,7 @@ int Application::Run(SignalWatcher& signals) {
                  " characters)");
     }
 
-    signals.Watch(main_dlg->hwnd());
+    watcher.Watch(main_dlg->hwnd());
     LX_TRACE("running");
     const int code = loop->Run();
     LX_TRACE(Format(u"message loop ended with %d", code));
@@ -127,6 +136,9 @@ int Application::Run(SignalWatcher& signals) {
 }
 
 void Application::TearDown() {
+    // The configuration was saved when the main window closed; it is only deleted here.
+    CConfig::DestroyInstance();
+    HttpClient::DestroyInstance();
     // Queued database writes are committed here, on the writer thread's way out.
     SqlWriteQueue::DestroyInstance();
     ActionCounterStore::DestroyInstance();

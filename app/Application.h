@@ -4,6 +4,7 @@
 // Threading: main thread only; it becomes the user-interface thread.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,15 @@ class SignalWatcher;
 
 class Application {
 public:
+    // Starting and stopping the GUI toolkit: only a first copy that really runs the player starts
+    // it (right before its message loop is made), and stops it after the tear-down.
+    struct Gui {
+        std::function<void()> start;
+        std::function<void()> stop;
+    };
+
     // `args`: the command line without the program name.
-    explicit Application(std::vector<std::u16string> args);
+    Application(std::vector<std::u16string> args, Gui gui = {});
 
     // The player's whole life; returns the process exit code: 0 after the orderly exit and for a
     // second copy, 1 when the environment gives no user data folder or the main window cannot be
@@ -28,8 +36,9 @@ private:
     int HandOverToFirstInstance();
     // Start-up after the process-wide set-up, the loop, and the destruction of the windows;
     // returns -1 when the main window cannot be made, else the loop's exit code.
-    int Run(SignalWatcher& signals);
+    int Run(SignalWatcher& watcher);
     static void TearDown();
 
     std::vector<std::u16string> args_;
+    Gui gui_;
 };

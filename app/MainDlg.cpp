@@ -6,6 +6,9 @@
 #include "platform/SharedMemory.h"
 #include "platform/Text.h"
 #include "platform/Trace.h"
+#include "storage/Config.h"
+#include "storage/CppSQLite3Exception.h"
+#include "storage/SqlWriteQueue.h"
 
 CMainDlg::CMainDlg(std::u16string program_path) : program_path_(std::move(program_path)) {}
 
@@ -22,8 +25,14 @@ bool CMainDlg::Create(HWND owner) {
 }
 
 void CMainDlg::OnInitDialog() {
-    LX_TRACE(u"initialised; program " + program_path_);
+    try {
+        CConfig::Instance().Load();
+    } catch (const CppSQLite3Exception& e) {
+        LX_TRACE(std::string("configuration not loaded, running with defaults: ") + e.what());
+    }
     PostMessage(hwnd_, kMsgLateInit, 0, 0);
+    SqlWriteQueue::Instance().StartWriter();
+    LX_TRACE(u"initialised; program " + program_path_);
 }
 
 void CMainDlg::OnLateInit() {
@@ -53,6 +62,7 @@ void CMainDlg::OnCommandLine() {
 
 void CMainDlg::OnExit() {
     LX_TRACE("exit");
+    if (!CConfig::Instance().Save()) LX_TRACE("configuration not saved: the stored settings cannot be read");
     DestroyWindow(hwnd_);
     PostQuitMessage(kIdCancel);
 }

@@ -1,13 +1,17 @@
 // The program's entry: headless command-line entries first (they start no window and do not
-// contact a running copy), then the player itself.
+// contact a running copy), then the player itself, which alone starts the GUI toolkit.
+#include <QApplication>
+
 #include <cstdio>
-#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/Application.h"
 #include "app/HeadlessCommand.h"
+#include "platform/Message.h"
 #include "platform/Text.h"
+#include "platform/gui/GuiApplication.h"
 
 int main(int argc, char** argv) {
     std::vector<std::u16string> args;
@@ -24,5 +28,18 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    return Application(std::move(args)).Main();
+
+    // Qt sees only the program name: the file arguments are the player's.
+    int qt_argc = 1;
+    std::unique_ptr<QApplication> qt;
+    Application::Gui gui;
+    gui.start = [&] {
+        qt = std::make_unique<QApplication>(qt_argc, argv);
+        InstallQtPump();
+    };
+    gui.stop = [&] {
+        SetThreadPump(nullptr);
+        qt.reset();
+    };
+    return Application(std::move(args), std::move(gui)).Main();
 }

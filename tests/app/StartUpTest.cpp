@@ -8,6 +8,8 @@
 
 #include "platform/Message.h"
 #include "platform/SingleInstance.h"
+#include "platform/Text.h"
+#include "storage/CppSQLite3DB.h"
 #include "tests/app/ChildProcess.h"
 #include "tests/support/TestSupport.h"
 
@@ -51,6 +53,11 @@ TEST(StartUp, FirstCopyCreatesItsFolderAndHandsItsFilesToItself) {
     ASSERT_NE(exit, std::string::npos) << out;
     ASSERT_NE(torn, std::string::npos) << out;
     EXPECT_LT(exit, torn);
+
+    // The settings saved at exit reached the database before the process ended.
+    CppSQLite3DB db;
+    db.Open(Utf8ToUtf16(base + "/LoxanRadio/LXRadio.db"));
+    EXPECT_EQ(db.QueryScalar(u"select count(*) from config;"), 43);
 }
 
 TEST(StartUp, SecondCopiesRaiseTheFirstAndHandOverLongEnoughArguments) {
