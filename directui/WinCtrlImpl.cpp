@@ -74,6 +74,17 @@ void CWinCtrlImpl::DestroyHostWindow() {
     DestroyWindow(hwnd);
 }
 
+void CWinCtrlImpl::LoadSkinProperties(CSkinLoader* loader, bool applyPosition, int lookupMode) {
+    CContainer::LoadSkinProperties(loader, applyPosition, lookupMode);
+    if (!loader || !applyPosition) return;
+    const CPropertyView node = loader->FindNode(this, m_name, lookupMode);
+    Rect position{0, 0, m_minTrack.width, m_minTrack.height};
+    int maxWidth = m_maxTrack.width, maxHeight = m_maxTrack.height;
+    const bool any = node.GetRect(u"Position", position) | node.GetInt(u"MaxWidth", maxWidth) |
+                     node.GetInt(u"MaxHeight", maxHeight);
+    if (any) SetTrackSizes({position.width, position.height}, {maxWidth, maxHeight});
+}
+
 void CWinCtrlImpl::SetFrameMargins(int32_t left, int32_t top, int32_t right, int32_t bottom) {
     m_frame = {left, top, right, bottom};
     if (!m_native) return;

@@ -33,6 +33,8 @@ public:
 
     // The window procedure: input, paint, size, focus, timers.
     LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+    // Also takes the track sizes: "Position" gives the minimum, "MaxWidth"/"MaxHeight" the maximum.
+    void LoadSkinProperties(CSkinLoader* loader, bool applyPosition, int lookupMode) override;
     bool ProcessMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void Validate(const Rect* rect) override;
     // The root's size is the window's client size minus the frame margins; setting it resizes
@@ -65,6 +67,8 @@ public:
     int GetShapeMode() const { return m_shapeMode; }
     void SetResizable(bool on);
     void SetTrackSizes(Size minimum, Size maximum);
+    Size GetMinTrackSize() const { return m_minTrack; }
+    Size GetMaxTrackSize() const { return m_maxTrack; }
 
 protected:
     // Native input handlers; derived windows may extend them and call the base.

@@ -8,10 +8,12 @@
 
 #include "directui/Container.h"
 #include "directui/Control.h"
+#include "directui/SkinLoader.h"
 #include "directui/WinCtrlImpl.h"
 #include "platform/Sync.h"
 #include "platform/Text.h"
 #include "platform/gui/Input.h"
+#include "tests/directui/SkinTestPackage.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -409,4 +411,75 @@ TEST(ControlModelTest, ChildListsRefuseCyclesAndAlphaKeeps254) {
         EXPECT_EQ(inner.Children().size(), 2u);
     }
     EXPECT_EQ(inner.Children().size(), 1u);  // a deleted child leaves the list
+}
+
+namespace {
+// A window whose controls take their places from a skin: made in its creation handler, named,
+// then skinned by the host.
+class SkinnedHost : public TestHost {
+public:
+    SkinnedHost() { SetName(u"TestWnd"); }
+    bool ProcessMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+        if (msg == DUI_CREATE) {
+            panel.SetName(u"MainPanel");
+            panel.Create(u"", {}, this, 1);
+            play.SetName(u"PlayBtn");
+            play.Create(u"", {}, &panel, 101);
+            stop.SetName(u"StopBtn");
+            stop.Create(u"", {}, &panel, 102);
+            title.SetName(u"Title");
+            title.Create(u"洛新收音机", {}, &panel, 103);
+        }
+        if (msg == DUI_PROPERTIESLOADED) propertiesLoaded = true;
+        return TestHost::ProcessMessage(msg, wParam, lParam, result);
+    }
+    TestPanel panel{kPanelColour};
+    TestButton play{kButton1Colour, true};
+    TestButton stop{kButton2Colour, true};
+    TestControl title{kLabelColour};
+    bool propertiesLoaded = false;
+};
+}  // namespace
+
+TEST(SkinnedHostTest, ControlsTakeTheirPlacesAndFontsFromTheSkin) {
+    const std::string definition =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+        "<skin version=\"6\" name=\"test\" FontName=\"Tahoma\" FontSize=\"12\" FontColor=\"$FF112233\">"
+        "<Common/><Normal>"
+        "<TestWnd Position=\"0,0,320,240\" MaxWidth=\"800\" MaxHeight=\"-1\">"
+        "<MainPanel Position=\"10,10,300,220\" Anchors=\"left,top\">"
+        "<PlayBtn Position=\"10,10,60,24\"/>"
+        "<StopBtn Position=\"230,10,60,24\" Anchors=\"right\"/>"
+        "<Title Position=\"0,190,100,20\" Anchors=\"left,right,bottom\"/>"
+        "</MainPanel></TestWnd></Normal></skin>";
+    const std::string path = testsupport::TempRoot() + "/layout.zip";
+    ASSERT_TRUE(skintest::WriteZip(path, {{"SkinResDef.xml", definition}}));
+    CSkinLoader loader;
+    ASSERT_TRUE(loader.LoadSkin(Utf8ToUtf16(path)));
+
+    SkinnedHost host;
+    ASSERT_TRUE(host.CreateHostWindow(nullptr, {0, 0, 100, 100}, {}, &loader));
+    EXPECT_TRUE(host.propertiesLoaded);
+    EXPECT_EQ(host.GetNativeWindow()->Geometry(), (Rect{0, 0, 320, 240}));
+    EXPECT_EQ(host.GetMinTrackSize(), (Size{320, 240}));
+    EXPECT_EQ(host.GetMaxTrackSize(), (Size{800, -1}));
+    EXPECT_EQ(host.panel.GetRect(), (Rect{10, 10, 300, 220}));
+    EXPECT_EQ(host.play.GetRect(), (Rect{10, 10, 60, 24}));
+    EXPECT_EQ(host.stop.GetRect(), (Rect{230, 10, 60, 24}));
+    EXPECT_EQ(host.title.GetRect(), (Rect{100, 190, 100, 20}));
+    EXPECT_EQ(host.title.GetAnchors(), ANCHOR_HCENTRE | ANCHOR_BOTTOM);
+    const FontSpec font = host.title.GetFont();
+    EXPECT_EQ(font.family, u"tahoma");  // property strings come lower-cased
+    EXPECT_EQ(font.size, 12.0f);
+
+    host.GetNativeWindow()->SetGeometry({0, 0, 420, 260});
+    EXPECT_EQ(host.panel.GetRect(), (Rect{10, 10, 400, 240}));
+    EXPECT_EQ(host.stop.GetRect(), (Rect{330, 10, 60, 24}));
+    EXPECT_EQ(host.title.GetRect(), (Rect{150, 210, 100, 20}));
+
+    // A click on the skinned button reaches the window as one command.
+    SendMessage(host.GetHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MakePointLParam(25, 25));
+    SendMessage(host.GetHwnd(), WM_LBUTTONUP, 0, MakePointLParam(25, 25));
+    EXPECT_EQ(host.commands, std::vector<int>{101});
+    host.DestroyHostWindow();
 }
