@@ -1,7 +1,6 @@
 // Storage benchmarks: the write queue's throughput (50,000 queued inserts written by one flush)
 // and a configuration Load+Save round. Everything lives in a private temporary folder.
 #include <benchmark/benchmark.h>
-
 #include <stdlib.h>
 
 #include <filesystem>
@@ -43,7 +42,8 @@ void BM_QueueFlush50000Inserts(benchmark::State& state) {
     {
         CppSQLite3DB db;
         db.Open(path);
-        db.Execute(std::string("create table LastPlay(id integer PRIMARY KEY, name nvarchar(300), LastPlayTime integer);"));
+        db.Execute(std::string(
+            "create table LastPlay(id integer PRIMARY KEY, name nvarchar(300), LastPlayTime integer);"));
     }
     constexpr int kStatements = 50000;
     SqlWriteQueue queue(path);
@@ -52,12 +52,13 @@ void BM_QueueFlush50000Inserts(benchmark::State& state) {
         ++round;
         for (int i = 0; i < kStatements; ++i) {
             queue.Enqueue(Format(u"insert into LastPlay(name, LastPlayTime) values('%s', %lld)",
-                                 SqlEscape(u"Bob's station 电台"), static_cast<int64_t>(round) * kStatements + i));
+                                 SqlEscape(u"Bob's station 电台"),
+                                 static_cast<int64_t>(round) * kStatements + i));
         }
         queue.Flush();
     }
-    state.counters["statements/s"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kStatements, benchmark::Counter::kIsRate);
+    state.counters["statements/s"] = benchmark::Counter(static_cast<double>(state.iterations()) * kStatements,
+                                                        benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_QueueFlush50000Inserts)->Unit(benchmark::kMillisecond)->UseRealTime();
 

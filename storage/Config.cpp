@@ -31,17 +31,17 @@ struct HotKeyDefault {
     int secondValue;
 };
 constexpr HotKeyDefault kHotKeyDefaults[ConfigValues::kHotKeyCount] = {
-    {u"选项", 112, 0},           // F1
-    {u"播放/暂停", 116, 0},      // F5
-    {u"下一曲", 2599, 3623},     // Ctrl+Right, Ctrl+Alt+Right (arrows carry the extended flag)
-    {u"上一曲", 2597, 3621},     // Ctrl+Left, Ctrl+Alt+Left
-    {u"停止播放", 117, 0},       // F6
-    {u"模式切换", 115, 0},       // F4
-    {u"增大声音", 2598, 3622},   // Ctrl+Up, Ctrl+Alt+Up
-    {u"减少声音", 2600, 3624},   // Ctrl+Down, Ctrl+Alt+Down
-    {u"静音开关", 589, 1613},    // Ctrl+M, Ctrl+Alt+M
-    {u"添加文件", 591, 0},       // Ctrl+O
-    {u"查找", 582, 0},           // Ctrl+F
+    {u"选项", 112, 0},          // F1
+    {u"播放/暂停", 116, 0},     // F5
+    {u"下一曲", 2599, 3623},    // Ctrl+Right, Ctrl+Alt+Right (arrows carry the extended flag)
+    {u"上一曲", 2597, 3621},    // Ctrl+Left, Ctrl+Alt+Left
+    {u"停止播放", 117, 0},      // F6
+    {u"模式切换", 115, 0},      // F4
+    {u"增大声音", 2598, 3622},  // Ctrl+Up, Ctrl+Alt+Up
+    {u"减少声音", 2600, 3624},  // Ctrl+Down, Ctrl+Alt+Down
+    {u"静音开关", 589, 1613},   // Ctrl+M, Ctrl+Alt+M
+    {u"添加文件", 591, 0},      // Ctrl+O
+    {u"查找", 582, 0},          // Ctrl+F
 };
 
 TableSchema ConfigSchema() {
@@ -52,7 +52,9 @@ TableSchema ConfigSchema() {
     return schema;
 }
 
-std::u16string HotKeyName(int index) { return Format(u"hotkey%d", index); }
+std::u16string HotKeyName(int index) {
+    return Format(u"hotkey%d", index);
+}
 
 // Times after 2038-01-19 were once stored as their low 32 bits, which read back negative.
 int64_t WidenShutDownTime(int64_t stored) {
@@ -64,7 +66,10 @@ int64_t WidenShutDownTime(int64_t stored) {
 // returns a reference to the setting's field in any ConfigValues.
 template <class Visitor>
 void ForEachSaved(int hotkey_count, Visitor&& v) {
-#define LX_FIELD(f) [](auto& c) -> auto& { return c.f; }
+#define LX_FIELD(f)        \
+    [](auto& c) -> auto& { \
+        return c.f;        \
+    }
     v(u"General", u"IsTray", LX_FIELD(IsTray));
     v(u"General", u"IsOnlyClick", LX_FIELD(IsOnlyClick));
     v(u"General", u"IsAutoUpdate", LX_FIELD(IsAutoUpdate));
@@ -83,10 +88,12 @@ void ForEachSaved(int hotkey_count, Visitor&& v) {
     v(u"Proxy", u"proxy_domain", LX_FIELD(proxy.proxy_domain));
     v(u"Proxy", u"proxy_transfer_station", LX_FIELD(proxy.proxy_transfer_station));
     v(u"HotKeys", u"hotkey_count", LX_FIELD(hotkey_count));
-    const int count = hotkey_count < ConfigValues::kHotKeyCapacity ? hotkey_count : ConfigValues::kHotKeyCapacity;
+    const int count =
+        hotkey_count < ConfigValues::kHotKeyCapacity ? hotkey_count : ConfigValues::kHotKeyCapacity;
     for (int i = 0; i < count; ++i) {
         const std::u16string key = HotKeyName(i);
-        v(u"HotKeys", key, [i](auto& c) -> auto& { return c.HotKeys[static_cast<size_t>(i)]; });
+        v(
+            u"HotKeys", key, [i](auto& c) -> auto& { return c.HotKeys[static_cast<size_t>(i)]; });
     }
     v(u"ShutDownTime", u"ShutDownTime", LX_FIELD(ShutDownTime));
     v(u"RecordFilePath", u"RecordFilePath", LX_FIELD(RecordFilePath));
@@ -117,7 +124,8 @@ struct RowWriter {
         CConfig::WriteText(value, section, key);
     }
     void operator()(std::u16string_view section, std::u16string_view key, const HotKeyEntry& value) const {
-        CConfig::WriteText(Format(u"%s|%d|%d|", value.name, value.firstValue, value.secondValue), section, key);
+        CConfig::WriteText(Format(u"%s|%d|%d|", value.name, value.firstValue, value.secondValue), section,
+                           key);
     }
 };
 
@@ -169,8 +177,10 @@ CConfig::~CConfig() = default;
 
 void CConfig::ReadSettingsFile() {
     const std::u16string file = CompanionDataPath(u"net_option.ini");
-    RADIO_API_SERVER_HOST = GetPrivateProfileString(u"WebURL", u"RADIO_API_SERVER_HOST", kApiServerHost, file, 256);
-    RADIO_STREAM_PLAY_HOST = GetPrivateProfileString(u"WebURL", u"RADIO_STREAM_PLAY_HOST", kStreamPlayHost, file, 256);
+    RADIO_API_SERVER_HOST =
+        GetPrivateProfileString(u"WebURL", u"RADIO_API_SERVER_HOST", kApiServerHost, file, 256);
+    RADIO_STREAM_PLAY_HOST =
+        GetPrivateProfileString(u"WebURL", u"RADIO_STREAM_PLAY_HOST", kStreamPlayHost, file, 256);
     MagpieUrl = GetPrivateProfileString(u"WebURL", u"MagpieUrl", MagpieUrl, file, 256);
     RadioUseMagpie = GetPrivateProfileInt(u"Option2", u"RadioUseMagpie", 1, file) == 1;
     RadioMagpieID = GetPrivateProfileInt(u"Option2", u"RadioMagpieID", 40, file);
@@ -241,7 +251,8 @@ void CConfig::ReadTable(CppSQLite3DB& db, ConfigValues& c) {
     }
 
     {
-        CppSQLite3Query q = db.Query(u"select * from config where section='ShutDownTime' and keyname='ShutDownTime'");
+        CppSQLite3Query q =
+            db.Query(u"select * from config where section='ShutDownTime' and keyname='ShutDownTime'");
         if (!q.AtEnd()) {
             const int64_t now = static_cast<int64_t>(std::time(nullptr));
             c.ShutDownTime = WidenShutDownTime(q.Int64Field(u"value", now));
@@ -308,16 +319,19 @@ std::u16string CConfig::ReadText(CppSQLite3DB& db, std::u16string_view section, 
 }
 
 void CConfig::WriteInt(int value, std::u16string_view section, std::u16string_view key) {
-    SqlWriteQueue::Instance().Enqueue(Format(u"insert into config(section,keyname,value) values('%s','%s','%d')",
-                                             SqlEscape(section), SqlEscape(key), value));
+    SqlWriteQueue::Instance().Enqueue(
+        Format(u"insert into config(section,keyname,value) values('%s','%s','%d')", SqlEscape(section),
+               SqlEscape(key), value));
 }
 
 void CConfig::WriteInt64(int64_t value, std::u16string_view section, std::u16string_view key) {
-    SqlWriteQueue::Instance().Enqueue(Format(u"insert into config(section,keyname,value) values('%s','%s','%lld')",
-                                             SqlEscape(section), SqlEscape(key), value));
+    SqlWriteQueue::Instance().Enqueue(
+        Format(u"insert into config(section,keyname,value) values('%s','%s','%lld')", SqlEscape(section),
+               SqlEscape(key), value));
 }
 
 void CConfig::WriteText(std::u16string_view text, std::u16string_view section, std::u16string_view key) {
-    SqlWriteQueue::Instance().Enqueue(Format(u"insert into config(section,keyname,value) values('%s','%s','%s')",
-                                             SqlEscape(section), SqlEscape(key), SqlEscape(text)));
+    SqlWriteQueue::Instance().Enqueue(
+        Format(u"insert into config(section,keyname,value) values('%s','%s','%s')", SqlEscape(section),
+               SqlEscape(key), SqlEscape(text)));
 }

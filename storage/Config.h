@@ -123,9 +123,9 @@ public:
     std::u16string GetMagpieUrl() const { return MagpieUrl; }
 
     // Run-time values, never stored.
-    std::u16string programFilePath;    // set by start-up
-    TreeNode* currentItem = nullptr;   // the item playing; set by the playback controller, not owned
-    int newestPackageVersion = 0;      // reported by the web service
+    std::u16string programFilePath;   // set by start-up
+    TreeNode* currentItem = nullptr;  // the item playing; set by the playback controller, not owned
+    int newestPackageVersion = 0;     // reported by the web service
 
 private:
     void ReadSettingsFile();

@@ -9,7 +9,9 @@
 
 CppSQLite3DB::CppSQLite3DB() = default;
 
-CppSQLite3DB::~CppSQLite3DB() { Close(); }
+CppSQLite3DB::~CppSQLite3DB() {
+    Close();
+}
 
 void CppSQLite3DB::Open(std::u16string_view path) {
     Close();
@@ -49,7 +51,9 @@ int CppSQLite3DB::Execute(const std::string& utf8_sql) {
     return sqlite3_changes(db_);
 }
 
-int CppSQLite3DB::Execute(std::u16string_view sql) { return Execute(Utf16ToUtf8(sql)); }
+int CppSQLite3DB::Execute(std::u16string_view sql) {
+    return Execute(Utf16ToUtf8(sql));
+}
 
 int CppSQLite3DB::ExecuteQuiet(std::u16string_view sql) noexcept {
     try {
@@ -62,9 +66,11 @@ int CppSQLite3DB::ExecuteQuiet(std::u16string_view sql) noexcept {
 CppSQLite3Query CppSQLite3DB::Query(std::u16string_view sql) {
     CheckOpen();
     sqlite3_stmt* stmt = nullptr;
-    const int rc = sqlite3_prepare16_v2(db_, sql.data(), static_cast<int>(sql.size() * sizeof(char16_t)), &stmt, nullptr);
+    const int rc = sqlite3_prepare16_v2(db_, sql.data(), static_cast<int>(sql.size() * sizeof(char16_t)),
+                                        &stmt, nullptr);
     if (rc != SQLITE_OK) throw CppSQLite3Exception(rc, sqlite3_errmsg(db_));
-    if (!stmt) throw CppSQLite3Exception(CPPSQLITE_ERROR, "Null Virtual Machine pointer");  // empty statement text
+    if (!stmt)
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, "Null Virtual Machine pointer");  // empty statement text
     const int step = sqlite3_step(stmt);
     if (step == SQLITE_DONE) return CppSQLite3Query(db_, stmt, true);
     if (step == SQLITE_ROW) return CppSQLite3Query(db_, stmt, false);

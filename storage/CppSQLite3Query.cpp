@@ -59,7 +59,9 @@ CppSQLite3Query& CppSQLite3Query::operator=(CppSQLite3Query&& other) noexcept {
     return *this;
 }
 
-CppSQLite3Query::~CppSQLite3Query() { FinalizeQuietly(); }
+CppSQLite3Query::~CppSQLite3Query() {
+    FinalizeQuietly();
+}
 
 void CppSQLite3Query::FinalizeQuietly() noexcept {
     try {
@@ -74,7 +76,8 @@ void CppSQLite3Query::CheckStatement() const {
 
 void CppSQLite3Query::CheckIndex(int index) const {
     CheckStatement();
-    if (index < 0 || index >= num_fields_) throw CppSQLite3Exception(CPPSQLITE_ERROR, "Invalid field index requested");
+    if (index < 0 || index >= num_fields_)
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, "Invalid field index requested");
 }
 
 bool CppSQLite3Query::AtEnd() const {
@@ -143,7 +146,9 @@ int64_t CppSQLite3Query::Int64Field(std::u16string_view name, int64_t null_value
     return Int64Field(FieldIndex(name), null_value);
 }
 
-std::u16string CppSQLite3Query::TextField(std::u16string_view name) const { return TextField(FieldIndex(name)); }
+std::u16string CppSQLite3Query::TextField(std::u16string_view name) const {
+    return TextField(FieldIndex(name));
+}
 
 std::u16string CppSQLite3Query::FirstFieldText() const {
     CheckIndex(0);

@@ -21,7 +21,9 @@ bool IsInside(const TreeNode* candidate, const TreeNode* node) {
 
 }  // namespace
 
-DataManagement::~DataManagement() { DeleteAll(); }
+DataManagement::~DataManagement() {
+    DeleteAll();
+}
 
 void DataManagement::DeleteAll() {
     TreeNode* n = first_;
@@ -33,7 +35,9 @@ void DataManagement::DeleteAll() {
     }
 }
 
-TreeNode* DataManagement::First() const { return first_; }
+TreeNode* DataManagement::First() const {
+    return first_;
+}
 
 TreeNode* DataManagement::Last() const {
     TreeNode* n = first_;
@@ -149,7 +153,9 @@ bool DataManagement::Move(TreeNode* node, TreeNode* parent, TreeNode* reference,
     return true;
 }
 
-bool DataManagement::Load() { return true; }
+bool DataManagement::Load() {
+    return true;
+}
 
 bool DataManagement::Save() {
     if (!first_ || !fileName_) return false;

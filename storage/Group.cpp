@@ -6,4 +6,6 @@ bool Group::SetName(std::u16string_view name) {
     return true;
 }
 
-int Group::GetChildType() const { return firstChild ? firstChild->GetType() : -1; }
+int Group::GetChildType() const {
+    return firstChild ? firstChild->GetType() : -1;
+}

@@ -8,7 +8,8 @@
 
 class MyFile : public TreeNode {
 public:
-    MyFile(std::u16string_view path, int id, int64_t LastPlayTime) : TreeNode(id, path), LastPlayTime(LastPlayTime) {}
+    MyFile(std::u16string_view path, int id, int64_t LastPlayTime)
+        : TreeNode(id, path), LastPlayTime(LastPlayTime) {}
 
     // The file name without folder and extension: "/music/song.mp3" gives "song".
     std::u16string GetName() const override;

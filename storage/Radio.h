@@ -37,8 +37,8 @@ public:
     std::u16string city;
     std::u16string Frequency;  // as typed, e.g. "97.4MHz"
     std::u16string kind;
-    int64_t CreateTime = 0;    // seconds since 1970
-    int64_t LastPlayTime = 0;  // seconds since 1970; 0 = never
+    int64_t CreateTime = 0;      // seconds since 1970
+    int64_t LastPlayTime = 0;    // seconds since 1970; 0 = never
     uint32_t listenerCount = 0;  // from listener-count results; never stored
     // Connect time of the last play in ms; -1 playing failed; -2 never measured.
     int Speed = -2;

@@ -18,15 +18,15 @@ namespace {
 // and keeps the whole batch for the next flush.
 bool IsStatementError(int code) {
     switch (code) {
-    case 1:   // SQLITE_ERROR
-    case 18:  // SQLITE_TOOBIG
-    case 19:  // SQLITE_CONSTRAINT
-    case 20:  // SQLITE_MISMATCH
-    case 23:  // SQLITE_AUTH
-    case 25:  // SQLITE_RANGE
-        return true;
-    default:
-        return false;
+        case 1:   // SQLITE_ERROR
+        case 18:  // SQLITE_TOOBIG
+        case 19:  // SQLITE_CONSTRAINT
+        case 20:  // SQLITE_MISMATCH
+        case 23:  // SQLITE_AUTH
+        case 25:  // SQLITE_RANGE
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -128,7 +128,8 @@ void SqlWriteQueue::Flush() {
         }
     } catch (const CppSQLite3Exception&) {
         CriticalSectionLock lock(list_lock_);
-        batch.insert(batch.end(), std::make_move_iterator(pending_.begin()), std::make_move_iterator(pending_.end()));
+        batch.insert(batch.end(), std::make_move_iterator(pending_.begin()),
+                     std::make_move_iterator(pending_.end()));
         pending_.swap(batch);
         throw;
     }

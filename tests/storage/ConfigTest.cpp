@@ -14,7 +14,9 @@ using storagetest::FreshDatabase;
 
 class ConfigTest : public ::testing::Test {
 protected:
-    void SetUp() override { path_ = FreshDatabase(::testing::UnitTest::GetInstance()->current_test_info()->name()); }
+    void SetUp() override {
+        path_ = FreshDatabase(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
     void TearDown() override { SqlWriteQueue::DestroyInstance(); }
 
     // Runs statements directly on the database file.
@@ -24,9 +26,12 @@ protected:
         db.Execute(sql);
     }
     void Store(const std::string& section, const std::string& key, const std::string& value) {
-        Exec("insert into config(section,keyname,value) values('" + section + "','" + key + "','" + value + "');");
+        Exec("insert into config(section,keyname,value) values('" + section + "','" + key + "','" + value +
+             "');");
     }
-    void CreateTable() { Exec("create table config(section nvarchar(300), keyname nvarchar(300), value nvarchar(300));"); }
+    void CreateTable() {
+        Exec("create table config(section nvarchar(300), keyname nvarchar(300), value nvarchar(300));");
+    }
     std::u16string StoredText(std::u16string_view section, std::u16string_view key) {
         CppSQLite3DB db;
         db.Open(path_);
@@ -100,7 +105,8 @@ TEST_F(ConfigTest, SavedValuesLoadBack) {
 
 TEST_F(ConfigTest, EmptyStoredTextsReplaceOnlyWhereAllowed) {
     CreateTable();
-    for (const char* key : {"proxy_addr", "proxy_name", "proxy_password", "proxy_domain"}) Store("Proxy", key, "");
+    for (const char* key : {"proxy_addr", "proxy_name", "proxy_password", "proxy_domain"})
+        Store("Proxy", key, "");
     Store("RecordFilePath", "RecordFilePath", "");
     Store("Skin", "SkinName", "");
     Store("DisServerAddr", "DisServerAddr", "");
@@ -131,7 +137,8 @@ TEST_F(ConfigTest, EmptyStoredTextsReplaceOnlyWhereAllowed) {
 TEST_F(ConfigTest, HotKeyCountLimitsTheEntriesRead) {
     CreateTable();
     Store("HotKeys", "hotkey_count", "3");
-    for (int i = 0; i < 11; ++i) Store("HotKeys", "hotkey" + std::to_string(i), "Act" + std::to_string(i) + "|1|2|");
+    for (int i = 0; i < 11; ++i)
+        Store("HotKeys", "hotkey" + std::to_string(i), "Act" + std::to_string(i) + "|1|2|");
     CConfig c;
     c.Load();
     EXPECT_EQ(c.HotKeys[0], (HotKeyEntry{u"Act0", 1, 2}));

@@ -1,6 +1,5 @@
 // The database layer: connection, cursor, exception texts, table schemas and quoting.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include "storage/CppSQLite3DB.h"
@@ -80,8 +79,9 @@ TEST(Database, ClosedConnectionAndEmptyCursorThrow) {
 TEST(Database, NullFieldsGiveTheGivenValueAndEmptyText) {
     CppSQLite3DB db;
     db.Open(u":memory:");
-    db.Execute(std::string("create table t(i integer, s text, b integer);"
-                           "insert into t values(NULL, NULL, 5000000000);"));
+    db.Execute(
+        std::string("create table t(i integer, s text, b integer);"
+                    "insert into t values(NULL, NULL, 5000000000);"));
     CppSQLite3Query q = db.Query(u"select * from t");
     ASSERT_FALSE(q.AtEnd());
     EXPECT_EQ(q.IntField(u"i", -7), -7);
@@ -173,8 +173,9 @@ TEST(TableSchemaTest, EnsureTableCreatesExtendsAndLeavesAlone) {
     EXPECT_EQ(ColumnNames(db, u"items"), (std::vector<std::u16string>{u"id", u"name", u"Speed", u"kind"}));
 
     // A table lacking two columns gets exactly those, in schema order; its own extra stays.
-    db.Execute(std::string("create table old(id integer PRIMARY KEY, extra text, name nvarchar(300));"
-                           "insert into old(id, extra, name) values(1, 'e', 'n');"));
+    db.Execute(
+        std::string("create table old(id integer PRIMARY KEY, extra text, name nvarchar(300));"
+                    "insert into old(id, extra, name) values(1, 'e', 'n');"));
     s.SetTableName(u"old");
     EXPECT_TRUE(s.EnsureTable(db));
     EXPECT_EQ(ColumnNames(db, u"old"),
@@ -199,7 +200,12 @@ TEST(Quoting, QuotedTextsRoundTripUnchanged) {
     db.Open(u":memory:");
     db.Execute(std::string("create table t(id integer PRIMARY KEY, name nvarchar(300));"));
     const std::u16string texts[] = {
-        u"Bob's music", u"Don't Stop.mp3", u"'", u"''", u"x'); DROP TABLE t; --", u"电台's 名",
+        u"Bob's music",
+        u"Don't Stop.mp3",
+        u"'",
+        u"''",
+        u"x'); DROP TABLE t; --",
+        u"电台's 名",
         std::u16string(3000, u'\'') + u"long",
     };
     int id = 0;

@@ -1,13 +1,11 @@
 // The write queue: order, one transaction per flush, skipped statements, kept batches, the
 // writer thread and the last flush at destruction.
 #include <gtest/gtest.h>
-
 #include <sqlite3.h>
 
 #include <memory>
 
 #include "platform/Paths.h"
-
 #include "storage/CppSQLite3Exception.h"
 #include "storage/SqlWriteQueue.h"
 #include "tests/storage/StorageTestUtil.h"

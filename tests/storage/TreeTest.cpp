@@ -12,7 +12,8 @@
 namespace {
 
 CRadio* Station(std::u16string_view name, int id = 0) {
-    return new CRadio(name, u"http://s/" + std::u16string(name), u"", u"", u"", u"", u"", u"", u"", u"", 0, id, 0);
+    return new CRadio(name, u"http://s/" + std::u16string(name), u"", u"", u"", u"", u"", u"", u"", u"", 0,
+                      id, 0);
 }
 
 // Counts deletions of the nodes it makes.
@@ -80,8 +81,8 @@ TEST(Nodes, RadioConstructionAndCopy) {
     EXPECT_GT(empty.CreateTime, 1600000000);
     EXPECT_TRUE(empty.radioUrl.empty());
 
-    CRadio full(u"Name", u"http://u", u"http://w", u"http://i", u"http://p", u"中国", u"省", u"市", u"97.4MHz",
-                u"music", 0, 42, 1234);
+    CRadio full(u"Name", u"http://u", u"http://w", u"http://i", u"http://p", u"中国", u"省", u"市",
+                u"97.4MHz", u"music", 0, 42, 1234);
     EXPECT_EQ(full.GetName(), u"Name");
     EXPECT_EQ(full.GetUrl(), u"http://u");
     EXPECT_EQ(full.Frequency, u"97.4MHz");
@@ -132,8 +133,9 @@ TEST(Nodes, MyFileName) {
         const char16_t* name;
     };
     const Case cases[] = {
-        {u"C:\\music\\song.mp3", u"song"}, {u"song", u"song"},         {u"/home/u/a.b.wav", u"a.b"},
-        {u"/home/u.v/track", u"track"},    {u"/x/Don't Stop.mp3", u"Don't Stop"}, {u"/x/.hidden", u""},
+        {u"C:\\music\\song.mp3", u"song"},     {u"song", u"song"},
+        {u"/home/u/a.b.wav", u"a.b"},          {u"/home/u.v/track", u"track"},
+        {u"/x/Don't Stop.mp3", u"Don't Stop"}, {u"/x/.hidden", u""},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(MyFile(c.path, 1, 0).GetName(), c.name) << Utf16ToUtf8(c.path);
@@ -279,7 +281,7 @@ TEST_F(TreeFixture, MoveBeforeAndBehind) {
     EXPECT_EQ(dm.First(), C);
     ASSERT_TRUE(dm.Move(C, nullptr, nullptr, false));
     EXPECT_EQ(Names(dm), u"A,a1,a2,B,B1,b1,C");
-    ASSERT_TRUE(dm.Move(a1, A, a1, false));  // onto itself: nothing changes
+    ASSERT_TRUE(dm.Move(a1, A, a1, false));      // onto itself: nothing changes
     ASSERT_TRUE(dm.Move(b1, C, nullptr, true));  // into the empty group
     EXPECT_EQ(Names(dm), u"A,a1,a2,B,B1,C,b1");
 }
