@@ -51,6 +51,14 @@ def main(root: pathlib.Path) -> int:
                 if not m:
                     continue
                 target = m.group(1)
+                if ".." in target.split("/"):
+                    # A relative include is judged by the folder it reaches.
+                    resolved = (f.parent / target).resolve()
+                    try:
+                        target = resolved.relative_to(root.resolve()).as_posix()
+                    except ValueError:
+                        errors.append(f"{rel}:{n}: include outside the source tree: {m.group(1)}")
+                        continue
                 top = target.split("/", 1)[0]
                 if top not in OURS or "/" not in target:
                     continue  # same-folder or system include
