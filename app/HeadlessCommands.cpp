@@ -9,6 +9,7 @@
 #include "platform/Version.h"
 
 int RunCheckSkin(const std::vector<std::u16string>& args);  // CheckSkinCommand.cpp
+int RunPlay(const std::vector<std::u16string>& args);       // PlayCommand.cpp
 
 namespace {
 
@@ -20,6 +21,7 @@ constexpr HeadlessCommand kCommands[] = {
     {"--version", "", "print the version and exit", &PrintVersion, false},
     {"--check-skin", "PATH", "describe a skin package as JSON (exit 0 loaded, 1 not, 2 unreadable)",
      &RunCheckSkin, false},
+    {"--play", "ADDRESS", "play a stream or file in the terminal, printing the status texts", &RunPlay, false},
 };
 
 int PrintVersion(const std::vector<std::u16string>&) {
