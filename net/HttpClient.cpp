@@ -336,6 +336,8 @@ HttpClient* HttpClient::GetInstance() {
     return g_instance;
 }
 
+HttpClient* HttpClient::Current() { return g_instance; }
+
 void HttpClient::DestroyInstance() {
     HttpClient* client = g_instance;
     g_instance = nullptr;

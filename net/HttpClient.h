@@ -38,6 +38,8 @@ class HttpClient final : private IWindowProc {
 public:
     // The client, made on the first call (on the user-interface thread).
     static HttpClient* GetInstance();
+    // The client when it exists, without making one.
+    static HttpClient* Current();
     // Tears the client down: the notification window first (outcomes in flight are dropped),
     // then the running transfer is aborted at once and the worker ended; queued tasks are
     // deleted without any report. Never from inside a handler.

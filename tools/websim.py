@@ -121,13 +121,14 @@ class Handler(BaseHTTPRequestHandler):
 
     def reply(self, status, body=b"", ctype="application/octet-stream", headers=()):
         self.send_response(status)
-        if status != 304:
+        bodyless = status in (204, 304)
+        if not bodyless:
             self.send_header("Content-Type", ctype)
             self.send_header("Content-Length", str(len(body)))
         for name, value in headers:
             self.send_header(name, value)
         self.end_headers()
-        if status != 304 and self.command != "HEAD":
+        if not bodyless and self.command != "HEAD":
             self.wfile.write(body)
 
     def json_reply(self, obj, status=200):
@@ -219,7 +220,7 @@ class Handler(BaseHTTPRequestHandler):
             return self.reply(200, data, q.get("ctype", ["application/octet-stream"])[0])
         if name.startswith("status/"):
             code = int(name.split("/")[1])
-            return self.reply(code, b"status %d" % code if code != 304 else b"", "text/plain")
+            return self.reply(code, b"status %d" % code, "text/plain")
         if name == "header":
             self.send_response(200)
             for line in q.get("line", []):  # raw lines, sent exactly as given
