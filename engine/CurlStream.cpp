@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "EngineText.h"
+#include "EngineTrace.h"
 
 namespace lxengine {
 namespace {
@@ -255,6 +256,8 @@ int CurlStream::Read(uint8_t* buffer, int size) {
 }
 
 bool CurlStream::Seek(int64_t offset) {
+    EngineTrace("%s: seek %lld -> %lld of %lld", url_.c_str(), static_cast<long long>(position_),
+                static_cast<long long>(offset), static_cast<long long>(Size()));
     if (offset == position_) return true;
     if (!Seekable() || offset < 0 || offset > Size()) return false;
     // Forward within what already arrived: skip it.

@@ -23,6 +23,7 @@ public:
     CurlStream& Stream() { return *stream_; }
     // Reads up to `size` bytes ahead without consuming them (once, before any other read).
     const std::string& Peek(size_t size);
+    const std::string& Peeked() const { return prefix_; }
     // Makes the AVIOContext (owned by this object); null on allocation failure.
     AVIOContext* Context();
     // Audio bytes delivered so far (for a bit-rate estimate).

@@ -30,6 +30,7 @@ extern "C" {
 #include "AudioRing.h"
 #include "CurlStream.h"
 #include "EngineText.h"
+#include "EngineTrace.h"
 #include "NetworkInput.h"
 #include "Notifier.h"
 #include "Playlist.h"
@@ -77,6 +78,12 @@ int FormatTagFor(AVCodecID id) {
         case AV_CODEC_ID_PCM_S32LE: return 1;
         default: return 0;
     }
+}
+
+std::string ErrorString(int err) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(err, text, sizeof text);
+    return text;
 }
 
 bool IsHttp(const std::string& url) { return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://"); }
@@ -309,7 +316,10 @@ Session::OpenResult Session::OpenPlaylistEntries(const std::vector<std::string>&
 Session::OpenResult Session::OpenNetwork(const std::string& url, int depth) {
     auto stream = std::make_unique<CurlStream>(url, config_.proxy, [this] { return ShouldAbort(); });
     stream->EnableIcy([this](const std::string& raw) { OnTitle(raw); });
-    if (!stream->Open()) return abort_ ? OpenResult::Aborted : OpenResult::Failed;
+    if (!stream->Open()) {
+        EngineTrace("%s: %s", url.c_str(), stream->ErrorText().c_str());
+        return abort_ ? OpenResult::Aborted : OpenResult::Failed;
+    }
     const std::string base = stream->EffectiveUrl().empty() ? url : stream->EffectiveUrl();
     const std::string type = stream->ContentType();
     const int icyBitrate = stream->IcyBitrate();
@@ -328,7 +338,7 @@ Session::OpenResult Session::OpenNetwork(const std::string& url, int depth) {
     if (kind == Playlist::Kind::Pls || kind == Playlist::Kind::M3u || kind == Playlist::Kind::Asx) {
         std::string rest;
         if (!input->Stream().ReadAll(&rest, kMaxPlaylistBytes)) return abort_ ? OpenResult::Aborted : OpenResult::Failed;
-        const std::string body = input->Peek(0) + rest;
+        const std::string body = input->Peeked() + rest;
         return OpenPlaylistEntries(Playlist::Entries(kind, body, base), depth + 1);
     }
     if (kind == Playlist::Kind::Hls) formatName = "hls";
@@ -352,6 +362,8 @@ Session::OpenResult Session::OpenNetwork(const std::string& url, int depth) {
     const int err = avformat_open_input(&format_, base.c_str(), inputFormat, &options);
     av_dict_free(&options);
     if (err < 0) {
+        EngineTrace("%s: demuxer %s: %s (%s)", base.c_str(), formatName ? formatName : "probe", ErrorString(err).c_str(),
+                    topInput_->Stream().ErrorText().c_str());
         format_ = nullptr;  // freed by avformat_open_input
         const bool ioError = ioFailed_ || err == AVERROR(EIO) || err == AVERROR_EXIT || topInput_->Stream().ErrorText().size() > 0;
         delete topInput_;
@@ -375,6 +387,7 @@ Session::OpenResult Session::OpenNative(const std::string& url, const char* form
     const AVInputFormat* inputFormat = formatName != nullptr ? av_find_input_format(formatName) : nullptr;
     const int err = avformat_open_input(&format_, url.c_str(), inputFormat, nullptr);
     if (err < 0) {
+        EngineTrace("%s: %s", url.c_str(), ErrorString(err).c_str());
         format_ = nullptr;
         if (abort_) return OpenResult::Aborted;
         return err == AVERROR_INVALIDDATA ? OpenResult::Unsupported : OpenResult::Failed;
@@ -390,9 +403,20 @@ Session::OpenResult Session::FinishOpen(bool needStreamInfo) {
             return abort_ ? OpenResult::Aborted : OpenResult::Unsupported;
         }
     }
+    // The first audio stream with a decoder. (av_find_best_stream would skip streams whose rate
+    // is not known yet, which is the case without the slow stream-info pass.)
     const AVCodec* decoder = nullptr;
-    streamIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
-    if (streamIndex_ < 0 || decoder == nullptr) return OpenResult::Unsupported;
+    streamIndex_ = -1;
+    for (unsigned i = 0; i < format_->nb_streams && streamIndex_ < 0; ++i) {
+        const AVCodecParameters* par = format_->streams[i]->codecpar;
+        if (par->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+        decoder = avcodec_find_decoder(par->codec_id);
+        if (decoder != nullptr) streamIndex_ = static_cast<int>(i);
+    }
+    if (streamIndex_ < 0 || decoder == nullptr) {
+        EngineTrace("%s: no audio stream among %u", format_->url, format_->nb_streams);
+        return OpenResult::Unsupported;
+    }
     for (unsigned i = 0; i < format_->nb_streams; ++i) {
         if (static_cast<int>(i) != streamIndex_) format_->streams[i]->discard = AVDISCARD_ALL;
     }
@@ -401,7 +425,10 @@ Session::OpenResult Session::FinishOpen(bool needStreamInfo) {
     if (codec_ == nullptr || avcodec_parameters_to_context(codec_, stream->codecpar) < 0) return OpenResult::Failed;
     codec_->pkt_timebase = stream->time_base;
     codec_->thread_count = 1;
-    if (avcodec_open2(codec_, decoder, nullptr) < 0) return OpenResult::Unsupported;
+    if (avcodec_open2(codec_, decoder, nullptr) < 0) {
+        EngineTrace("%s: decoder %s cannot open", format_->url, decoder->name);
+        return OpenResult::Unsupported;
+    }
     sourceIsMp3_ = stream->codecpar->codec_id == AV_CODEC_ID_MP3;
 
     const bool hasDuration = format_->duration > 0 && format_->duration != AV_NOPTS_VALUE;
@@ -477,6 +504,7 @@ void Session::RunDecoder() {
         if (err == AVERROR(EAGAIN)) continue;
         if (err < 0) {
             if (abort_) break;
+            EngineTrace("%s: input ended: %s", config_.address.c_str(), ErrorString(err).c_str());
             avcodec_send_packet(codec_, nullptr);
             while (running && avcodec_receive_frame(codec_, frame) == 0) {
                 running = DeliverFrame(frame);
@@ -491,8 +519,9 @@ void Session::RunDecoder() {
                 break;
             }
             if (config_.recorder) config_.recorder->OnSourceEnded(config_.generation);
+            // Stay (idle) until stopped: the output must play out what is buffered, and a file
+            // may still be sought back into.
             ended = true;
-            if (!seekable_) break;
             continue;
         }
         if (packet->stream_index != streamIndex_) {
