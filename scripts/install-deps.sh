@@ -21,6 +21,12 @@ PACKAGES=(
   icecast2 tinyproxy dante-server microsocks libcpp-httplib-dev python3 zip unzip
 )
 
+# Optional: players the engine benchmark compares against (bench/engine-compare.sh); not needed
+# to build or test. `install-deps.sh --bench` adds them.
+if [ "${1:-}" = "--bench" ]; then
+  PACKAGES+=(mpv vlc-bin vlc-plugin-base procps time)
+fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
