@@ -98,8 +98,8 @@ bool CLastListManagement::Append(TreeNode* node, TreeNode*, TreeNode*) {
                          u"province,city,kind,CreateTime,Speed) values(%d,%lld,'%s','%s','%s','%s','%s','%s','%s','%s',"
                          u"'%s','%s',%lld,%d);",
                          kTable, r.id, r.LastPlayTime, SqlEscape(r.GetName()), SqlEscape(r.radioUrl),
-                         SqlEscape(r.webUrl), SqlEscape(r.iconUrl), SqlEscape(r.playbill), SqlEscape(r.Frequency),
-                         SqlEscape(r.country), SqlEscape(r.province), SqlEscape(r.city), SqlEscape(r.kind),
+                         SqlEscape(r.webUrl.str()), SqlEscape(r.iconUrl.str()), SqlEscape(r.playbill.str()), SqlEscape(r.Frequency.str()),
+                         SqlEscape(r.country.str()), SqlEscape(r.province), SqlEscape(r.city.str()), SqlEscape(r.kind.str()),
                          r.CreateTime, r.Speed));
 
     int kept = 0;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "storage/RadioText.h"
 #include "storage/TreeNode.h"
 
 class CRadio : public TreeNode {
@@ -29,14 +30,16 @@ public:
     void CopyFrom(const CRadio& other);
 
     std::u16string radioUrl;  // stream address, what playback opens
-    std::u16string webUrl;    // home page
-    std::u16string iconUrl;
-    std::u16string playbill;  // programme list address
-    std::u16string country;
+    // Fields a catalogue station leaves empty take one pointer while empty (RadioText); read
+    // them with str() where a std::u16string_view is wanted.
+    RadioText webUrl;  // home page
+    RadioText iconUrl;
+    RadioText playbill;  // programme list address
+    RadioText country;
     std::u16string province;
-    std::u16string city;
-    std::u16string Frequency;  // as typed, e.g. "97.4MHz"
-    std::u16string kind;
+    RadioText city;
+    RadioText Frequency;  // as typed, e.g. "97.4MHz"
+    RadioText kind;
     int64_t CreateTime = 0;      // seconds since 1970
     int64_t LastPlayTime = 0;    // seconds since 1970; 0 = never
     uint32_t listenerCount = 0;  // from listener-count results; never stored

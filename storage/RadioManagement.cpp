@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/Paths.h"
@@ -27,12 +28,10 @@ constexpr char16_t kText[] = u"nvarchar(255) DEFAULT ''";
 constexpr char16_t kInt[] = u"integer DEFAULT 0";
 constexpr char16_t kKey[] = u"integer PRIMARY KEY";
 
-// Row order within one location or category is the table's key order with or without these;
-// they only spare the tree build a full scan per group.
+// The theme root joins the category map with channel_v2 by channel key; without this index
+// SQLite would build a temporary one at every load.
 constexpr const char16_t* kIndexes[] = {
-    u"CREATE INDEX IF NOT EXISTS channel_v2_location_key ON channel_v2(location_key)",
     u"CREATE INDEX IF NOT EXISTS channel_v2_channel_key ON channel_v2(channel_key)",
-    u"CREATE INDEX IF NOT EXISTS channel_category_map_v2_category_key ON channel_category_map_v2(category_key)",
 };
 
 // Integer fields are read as _wtoi reads them and written back as decimal text.
@@ -77,9 +76,13 @@ std::u16string CategoryInsert(const std::vector<std::u16string_view>& f, std::u1
 
 // A catalogue station: name, address and id only (and the province of a regional station),
 // never played, speed 0, created when the tree was built.
-CRadio* MakeStation(std::u16string_view name, std::u16string_view url, int id, std::u16string_view province,
-                    int64_t now) {
-    auto* r = new CRadio(name, url, {}, {}, {}, {}, province, {}, {}, {}, now, id, 0);
+CRadio* MakeStation(std::u16string&& name, std::u16string&& url, int id, const std::u16string& province, int64_t now) {
+    auto* r = new CRadio();
+    r->id = id;
+    r->text = std::move(name);
+    r->radioUrl = std::move(url);
+    r->province = province;
+    r->CreateTime = now;
     r->Speed = 0;
     return r;
 }
@@ -247,78 +250,71 @@ bool CRadioManagement::Load() {
     }
     Clear();
     const auto now = static_cast<int64_t>(std::time(nullptr));
-    if (db->TableExists(u"channel_v2") && db->TableExists(u"location_v2")) {
-        BuildLocationRoot(*db, u"推荐电台", kRecommendedLocation, now);
-        BuildLocationRoot(*db, u"网络电台", kNetworkLocation, now);
-        BuildRegionRoot(*db, now);
-    }
+    if (db->TableExists(u"channel_v2") && db->TableExists(u"location_v2")) BuildLocationRoots(*db, now);
     if (db->TableExists(u"category_v2") && db->TableExists(u"channel_category_map_v2")) BuildThemeRoot(*db, now);
     db->Execute(u"commit transaction;");
     return true;
 }
 
-void CRadioManagement::BuildLocationRoot(CppSQLite3DB& db, std::u16string_view name, int location, int64_t now) {
-    auto* root = new Group(name, kRegionBase + location);
-    if (!Append(root, nullptr, nullptr)) {
-        delete root;
-        return;
+// The three location roots come from one pass over channel_v2 in key order: each station goes
+// to the recommended root (location 42), the network root (location 1) or its region group,
+// provided location_v2 lists its location. That is the order and content one query per root
+// and per location would give, without reading the table once per location.
+void CRadioManagement::BuildLocationRoots(CppSQLite3DB& db, int64_t now) {
+    struct Target {
+        Group* group = nullptr;
+        TreeNode* last = nullptr;  // appending behind the last station keeps long lists linear
+        std::u16string province;
+    };
+    std::unordered_map<int, Target> targets;
+    auto* recommended = new Group(u"推荐电台", kRecommendedRootId);
+    auto* network = new Group(u"网络电台", kNetworkRootId);
+    auto* regions = new Group(u"地域电台", kRegionRootId);
+    for (Group* root : {recommended, network, regions}) Append(root, nullptr, nullptr);
+
+    TreeNode* lastRegion = nullptr;
+    CppSQLite3Query locations = db.Query(u"select * from location_v2");
+    for (; !locations.AtEnd(); locations.NextRow()) {
+        const int key = locations.IntField(u"key", 0);
+        if (key == kRecommendedLocation) {
+            targets[key].group = recommended;
+        } else if (key == kNetworkLocation) {
+            targets[key].group = network;
+        } else {
+            std::u16string name = locations.TextField(u"name");
+            auto* group = new Group(name, kRegionBase + key);
+            if (!Append(group, regions, lastRegion)) {
+                delete group;
+                continue;
+            }
+            lastRegion = group;
+            targets[key] = Target{group, nullptr, std::move(name)};
+        }
     }
-    CppSQLite3Query q = db.Query(Format(u"select * from channel_v2,location_v2 where channel_v2.location_key = %d"
-                                        u" and channel_v2.location_key = location_v2.key",
-                                        location));
-    // The first column of each name is channel_v2's.
-    const int iName = q.FieldIndex(u"name");
-    const int iUrl = q.FieldIndex(u"url");
-    const int iKey = q.FieldIndex(u"key");
-    TreeNode* last = nullptr;
+    locations.Finalize();
+
+    CppSQLite3Query q = db.Query(u"select key,name,url,location_key from channel_v2 order by key");
     for (; !q.AtEnd(); q.NextRow()) {
-        CRadio* r = MakeStation(q.TextField(iName), q.TextField(iUrl), q.IntField(iKey), {}, now);
-        // Appending behind the last station keeps building a long list linear.
-        if (Append(r, root, last)) last = r;
+        const auto it = targets.find(q.IntField(3));
+        if (it == targets.end()) continue;
+        Target& t = it->second;
+        CRadio* r = MakeStation(q.TextField(1), q.TextField(2), q.IntField(0), t.province, now);
+        if (Append(r, t.group, t.last)) t.last = r;
         else delete r;
     }
 }
 
-void CRadioManagement::BuildRegionRoot(CppSQLite3DB& db, int64_t now) {
-    auto* root = new Group(u"地域电台", kRegionRootId);
-    if (!Append(root, nullptr, nullptr)) {
-        delete root;
-        return;
-    }
-    CppSQLite3Query locations = db.Query(Format(u"select * from location_v2 where location_v2.key != %d"
-                                                u" and location_v2.key != %d",
-                                                kNetworkLocation, kRecommendedLocation));
-    TreeNode* lastGroup = nullptr;
-    for (; !locations.AtEnd(); locations.NextRow()) {
-        const int key = locations.IntField(u"key", 0);
-        const std::u16string province = locations.TextField(u"name");
-        auto* group = new Group(province, kRegionBase + key);
-        if (!Append(group, root, lastGroup)) {
-            delete group;
-            continue;
-        }
-        lastGroup = group;
-        CppSQLite3Query q = db.Query(Format(u"select * from channel_v2 where location_key = %d", key));
-        const int iName = q.FieldIndex(u"name");
-        const int iUrl = q.FieldIndex(u"url");
-        const int iKey = q.FieldIndex(u"key");
-        TreeNode* last = nullptr;
-        for (; !q.AtEnd(); q.NextRow()) {
-            CRadio* r = MakeStation(q.TextField(iName), q.TextField(iUrl), q.IntField(iKey), province, now);
-            if (Append(r, group, last)) last = r;
-            else delete r;
-        }
-    }
-}
-
+// One join over the category map in map-key order, then channel key order: the order one query
+// per category gives. A theme station is named as the map row names it and carries the channel key.
 void CRadioManagement::BuildThemeRoot(CppSQLite3DB& db, int64_t now) {
     auto* root = new Group(u"主题电台", kThemeRootId);
     if (!Append(root, nullptr, nullptr)) {
         delete root;
         return;
     }
-    CppSQLite3Query categories = db.Query(u"select * from category_v2");
+    std::unordered_map<int, std::pair<Group*, TreeNode*>> targets;  // category key -> group, last station
     TreeNode* lastGroup = nullptr;
+    CppSQLite3Query categories = db.Query(u"select * from category_v2");
     for (; !categories.AtEnd(); categories.NextRow()) {
         const int key = categories.IntField(u"key", 0);
         auto* group = new Group(categories.TextField(u"name"), kThemeBase + key);
@@ -327,20 +323,22 @@ void CRadioManagement::BuildThemeRoot(CppSQLite3DB& db, int64_t now) {
             continue;
         }
         lastGroup = group;
-        CppSQLite3Query q = db.Query(Format(u"select * from channel_category_map_v2,channel_v2 where "
-                                            u"channel_category_map_v2.channel_key=channel_v2.channel_key and "
-                                            u"channel_category_map_v2.category_key = %d",
-                                            key));
-        // A theme station is named as the map row names it and carries the channel key.
-        const int iName = q.FieldIndex(u"channel_name");
-        const int iUrl = q.FieldIndex(u"url");
-        const int iKey = q.FieldIndex(u"channel_key");
-        TreeNode* last = nullptr;
-        for (; !q.AtEnd(); q.NextRow()) {
-            CRadio* r = MakeStation(q.TextField(iName), q.TextField(iUrl), q.IntField(iKey), {}, now);
-            if (Append(r, group, last)) last = r;
-            else delete r;
-        }
+        targets[key] = {group, nullptr};
+    }
+    categories.Finalize();
+
+    CppSQLite3Query q = db.Query(
+        u"select channel_category_map_v2.category_key,channel_category_map_v2.channel_name,"
+        u"channel_category_map_v2.channel_key,channel_v2.url from channel_category_map_v2,channel_v2 "
+        u"where channel_category_map_v2.channel_key=channel_v2.channel_key "
+        u"order by channel_category_map_v2.key,channel_v2.key");
+    for (; !q.AtEnd(); q.NextRow()) {
+        const auto it = targets.find(q.IntField(0));
+        if (it == targets.end()) continue;
+        auto& [group, last] = it->second;
+        CRadio* r = MakeStation(q.TextField(1), q.TextField(3), q.IntField(2), {}, now);
+        if (Append(r, group, last)) last = r;
+        else delete r;
     }
 }
 

@@ -65,8 +65,7 @@ public:
 
 private:
     void EnsureTables(CppSQLite3DB& db) const;
-    void BuildLocationRoot(CppSQLite3DB& db, std::u16string_view name, int location, int64_t now);
-    void BuildRegionRoot(CppSQLite3DB& db, int64_t now);
+    void BuildLocationRoots(CppSQLite3DB& db, int64_t now);
     void BuildThemeRoot(CppSQLite3DB& db, int64_t now);
 
     TableSchema m_channel;

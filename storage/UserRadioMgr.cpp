@@ -94,9 +94,9 @@ bool CUserRadioMgr::AddItem(TreeNode* node, SqlWriteQueue* queue, bool copy) {
                               u"country,province,city,kind,CreateTime,Speed) values(%d,%lld,'%s','%s','%s','%s','%s',"
                               u"'%s','%s','%s','%s','%s',%lld,%d);",
                               m_items.TableName(), r.id, r.LastPlayTime, SqlEscape(r.GetName()), SqlEscape(r.radioUrl),
-                              SqlEscape(r.webUrl), SqlEscape(r.iconUrl), SqlEscape(r.playbill),
-                              SqlEscape(r.Frequency), SqlEscape(r.country), SqlEscape(r.province),
-                              SqlEscape(r.city), SqlEscape(r.kind), r.CreateTime, r.Speed));
+                              SqlEscape(r.webUrl.str()), SqlEscape(r.iconUrl.str()), SqlEscape(r.playbill.str()),
+                              SqlEscape(r.Frequency.str()), SqlEscape(r.country.str()), SqlEscape(r.province),
+                              SqlEscape(r.city.str()), SqlEscape(r.kind.str()), r.CreateTime, r.Speed));
     }
     return true;
 }
@@ -109,9 +109,9 @@ bool CUserRadioMgr::UpdateItem(TreeNode* node, SqlWriteQueue* queue) {
                               u"iconUrl = '%s',playbill = '%s',Frequency = '%s',country = '%s',province = '%s',"
                               u"city = '%s',kind = '%s',Speed = %d where id = %d",
                               m_items.TableName(), r.LastPlayTime, SqlEscape(r.GetName()), SqlEscape(r.radioUrl),
-                              SqlEscape(r.webUrl), SqlEscape(r.iconUrl), SqlEscape(r.playbill),
-                              SqlEscape(r.Frequency), SqlEscape(r.country), SqlEscape(r.province),
-                              SqlEscape(r.city), SqlEscape(r.kind), r.Speed, r.id));
+                              SqlEscape(r.webUrl.str()), SqlEscape(r.iconUrl.str()), SqlEscape(r.playbill.str()),
+                              SqlEscape(r.Frequency.str()), SqlEscape(r.country.str()), SqlEscape(r.province),
+                              SqlEscape(r.city.str()), SqlEscape(r.kind.str()), r.Speed, r.id));
     }
     return true;
 }
