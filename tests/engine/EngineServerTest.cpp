@@ -489,14 +489,14 @@ TEST(EngineIcecastTest, IcecastMp3MountPlaysWithItsTitleAndAacRecordsToMp3) {
     EXPECT_EQ(info.formatTag, 0xFF);
     const std::string out = testsupport::TempRoot() + "/aac.mp3";
     Callback callback;
-    ASSERT_GE(h->StartRecord(ToUtf16(out).c_str(), 30000000, &callback, LXRECORD_MP3, 0), 0);
+    ASSERT_GE(h->StartRecord(ToUtf16(out).c_str(), 20000000, &callback, LXRECORD_MP3, 0), 0);
     ASSERT_TRUE(testsupport::WaitUntil([&] { return callback.Finals() == 1; }, 10000));
     EXPECT_EQ(callback.finalStatus, LX_OK);
     EXPECT_EQ(callback.progress, 0);  // no progress calls without the flag
     const std::string mp3 = Slurp(out);
     lxengine::Recorder::Mp3Header header;
     ASSERT_TRUE(lxengine::Recorder::ParseMp3Header(reinterpret_cast<const uint8_t*>(mp3.data()), mp3.size(), &header));
-    EXPECT_NEAR(ProbeSeconds(out), 3.0, 0.1);
+    EXPECT_NEAR(ProbeSeconds(out), 2.0, 0.1);
 }
 
 TEST(EngineLifetimeTest, ThousandsOfOpenStopCyclesLeaveNothingBehind) {
