@@ -173,7 +173,7 @@ CSkinLoader& CSkinLoader::Instance() {
     return loader;
 }
 
-CSkinLoader::CSkinLoader() = default;
+CSkinLoader::CSkinLoader(size_t pixelBudget) : pixelBudget_(pixelBudget) {}
 
 CSkinLoader::~CSkinLoader() { ClosePackage(package_); }
 
@@ -246,6 +246,7 @@ void CSkinLoader::ReadImages() {
     auto* uf = static_cast<unzFile>(package_.archive);
     char nameBuf[kMaxEntryNameBytes + 1];
     std::string bytes;
+    size_t pixels = 0;
     for (int err = unzGoToFirstFile(uf); err == UNZ_OK; err = unzGoToNextFile(uf)) {
         unz_file_info64 info{};
         if (unzGetCurrentFileInfo64(uf, &info, nameBuf, sizeof nameBuf, nullptr, 0, nullptr, 0) != UNZ_OK) continue;
@@ -265,7 +266,13 @@ void CSkinLoader::ReadImages() {
         ImageEntry entry;
         std::unique_ptr<Bitmap> decoded;
         if (ReadCurrentEntry(uf, kSkinMaxImageBytes, bytes)) decoded = Bitmap::Decode(bytes.data(), bytes.size());
+        const size_t size = decoded ? static_cast<size_t>(decoded->Width()) * static_cast<size_t>(decoded->Height()) : 0;
+        if (decoded && size > pixelBudget_ - std::min(pixels, pixelBudget_)) {
+            LX_TRACE(Format(u"CSkinLoader: image '%s' is beyond the skin's pixel budget", name));
+            decoded.reset();
+        }
         if (decoded) {
+            pixels += size;
             entry.base = std::move(decoded);
         } else {
             LX_TRACE(Format(u"CSkinLoader: image '%s' does not decode", name));

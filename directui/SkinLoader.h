@@ -21,10 +21,11 @@ class CControl;
 class CSkinLoader;
 
 // Limits on what a package may make us read: a definition is a few hundred kilobytes, an image a
-// few hundred kilobytes, a skin a few hundred images.
+// few hundred kilobytes, a skin a few hundred images of about a million pixels in all.
 inline constexpr size_t kSkinMaxDefinitionBytes = 8u << 20;
 inline constexpr size_t kSkinMaxImageBytes = 32u << 20;
 inline constexpr size_t kSkinMaxImages = 10000;
+inline constexpr size_t kSkinMaxPixels = 32u << 20;  // decoded pixels of all images together (128 MB)
 
 // Colour text of a skin: "$AARRGGBB" (hexadecimal), or a signed decimal integer whose bits are the
 // ARGB value (clamped to the 32-bit signed range).
@@ -70,7 +71,8 @@ public:
     // The process-wide loader, created on first use and kept to the end of the process.
     static CSkinLoader& Instance();
 
-    CSkinLoader();
+    // Images beyond `pixelBudget` decoded pixels in all are treated as images that failed to decode.
+    explicit CSkinLoader(size_t pixelBudget = kSkinMaxPixels);
     ~CSkinLoader();
     CSkinLoader(const CSkinLoader&) = delete;
     CSkinLoader& operator=(const CSkinLoader&) = delete;
@@ -145,6 +147,7 @@ private:
     void DropTintedImages();
     void TellRoots(bool applyPosition);
 
+    size_t pixelBudget_;
     uint32_t tone_ = 0;
     bool toneOn_ = false;
     std::vector<CControl*> roots_;

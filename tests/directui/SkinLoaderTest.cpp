@@ -364,3 +364,13 @@ TEST(SkinLoader, AnImageThatFailsToDecodeDrawsNothing) {
     loader.SetTone(0xFFFF0000u);
     EXPECT_FALSE(loader.GetImage(u"bad.png"));
 }
+
+TEST(SkinLoader, ImagesBeyondThePixelBudgetCountAsFailed) {
+    // play.png 8 x 4 fits, skin/stop.png 3 x 3 would pass 40 pixels, preview.png 2 x 2 fits again.
+    CSkinLoader loader(40);
+    ASSERT_TRUE(loader.LoadSkin(MakePackage("budget.zip", GoodEntries())));
+    EXPECT_EQ(loader.LastAttempt().failedImages, (std::vector<std::u16string>{u"skin/stop.png", u"bad.png"}));
+    EXPECT_EQ(loader.GetImage(u"play.png")->Width(), 8);
+    EXPECT_EQ(loader.GetImage(u"skin/stop.png")->Width(), 0);
+    EXPECT_EQ(loader.GetImage(u"preview.png")->Width(), 2);
+}
