@@ -295,7 +295,9 @@ bool CMedia::StartRecord(const std::u16string& path, WPARAM wParam, LPARAM lPara
             const std::u16string prefix = path.substr(0, pos);
             if (!PathExists(prefix)) EnsureDirectory(prefix);
         }
-        if (!folder.empty() && !PathExists(folder)) EnsureDirectory(folder);
+        if (!folder.empty() && !PathExists(folder) && !EnsureDirectory(folder)) {
+            Trace("Media", u"cannot create the recording folder " + folder);
+        }
     }
     if (!engine_) {
         LX_TRACE("no engine to record with");
