@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
 
 #include "directui/SkinCheck.h"
 #include "platform/Text.h"
@@ -62,5 +66,34 @@ TEST(SkinCheck, ReportsBrokenPackagesAndUnreadablePaths) {
         std::string json;
         EXPECT_EQ(CheckSkinPackage(c.path, json), c.exitCode);
         EXPECT_EQ(json, c.json);
+    }
+}
+
+TEST(SkinCheck, CommandLineEntryPrintsOneJsonLineAndExitCode) {
+    const std::u16string good =
+        Package("cli-good.zip", {{"SkinResDef.xml", DefinitionXml()}, {"play.png", PngBytes(2, 2, 0xFF000000u)}});
+    const std::string broken = testsupport::TempRoot() + "/cli-broken.zip";
+    testsupport::WriteFile(broken, "junk");
+    struct Case {
+        std::string args;
+        int exitCode;
+        std::string start;
+    } cases[] = {
+        {"'" + Utf16ToUtf8(good) + "'", 0, "{\"loaded\": true, \"name\": \"Blue Sky\", \"version\": \"6\", \"images\": 1,"},
+        {"'" + broken + "'", 1, "{\"loaded\": false,"},
+        {"'" + testsupport::TempRoot() + "'", 2, "{\"loaded\": false,"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        FILE* p = popen((testsupport::BinDir() + "/loxanradio --check-skin " + c.args + " 2>/dev/null").c_str(), "r");
+        ASSERT_TRUE(p);
+        std::string out;
+        char buf[512];
+        while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+        const int status = pclose(p);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), c.exitCode);
+        EXPECT_EQ(out.rfind(c.start, 0), 0u) << out;
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
     }
 }
