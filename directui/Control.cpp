@@ -242,6 +242,9 @@ void CControl::HostToLocal(Point& p) const {
 
 void CControl::SetParent(CControl* parent) {
     if (parent == m_parent) return;
+    // Leaving the former parent's list too: a control in two lists would paint twice and be
+    // left dangling when one of them goes away.
+    if (m_parent) m_parent->RemoveChild(this);
     m_parent = nullptr;
     if (parent && parent->AddChild(this)) m_parent = parent;
 }

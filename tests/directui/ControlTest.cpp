@@ -411,6 +411,10 @@ TEST(ControlModelTest, ChildListsRefuseCyclesAndAlphaKeeps254) {
         EXPECT_EQ(inner.Children().size(), 2u);
     }
     EXPECT_EQ(inner.Children().size(), 1u);  // a deleted child leaves the list
+    c.SetParent(&outer);  // moving to another parent leaves the former one
+    EXPECT_EQ(inner.Children().size(), 0u);
+    EXPECT_EQ(outer.Children().size(), 2u);
+    EXPECT_EQ(c.GetParent(), &outer);
 }
 
 namespace {
