@@ -36,6 +36,7 @@ DEFAULTS = {
     "version_reply": None,         # raw text replacing the whole query reply
     "package_b64": None,           # raw package bytes (a zip, or anything else)
     "package_path": None,          # or a zip file on disk
+    "package_kind": "sample",      # else "climbing" (an entry "../escaped.txt"), "partial" (no category.txt)
     "etag": '"pkg-1"',
     "session_key": "sk-1",
     "etag_header": "ETag",         # header names as sent, to test letter case
@@ -57,10 +58,14 @@ SAMPLE_FILES = {
 }
 
 
-def sample_package():
+def sample_package(kind="sample"):
     out = io.BytesIO()
     with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
+        if kind == "climbing":
+            z.writestr("../escaped.txt", b"outside")
         for name, lines in SAMPLE_FILES.items():
+            if kind == "partial" and name == "category.txt":
+                continue
             z.writestr(name, ("\n".join(lines) + "\n").encode("utf-16-le"))
     return out.getvalue()
 
@@ -87,13 +92,13 @@ class State:
 
     def package(self):
         with self.lock:
-            b64, path = self.cfg["package_b64"], self.cfg["package_path"]
+            b64, path, kind = self.cfg["package_b64"], self.cfg["package_path"], self.cfg["package_kind"]
         if b64 is not None:
             return base64.b64decode(b64)
         if path:
             with open(path, "rb") as f:
                 return f.read()
-        return sample_package()
+        return sample_package(kind)
 
 
 STATE = State()
