@@ -24,17 +24,20 @@ const std::string& PackagePath() {
             for (int y = 0; y < h; ++y) {
                 for (int x = 0; x < w; ++x) {
                     const uint32_t a = (x == 0 || y == 0) ? 0x80u : 0xFFu;
-                    b.SetPixel(x, y, a << 24 | static_cast<uint32_t>((x * 255) / w) << 16 |
-                                         static_cast<uint32_t>((y * 255) / h) << 8 | static_cast<uint32_t>(i * 2));
+                    b.SetPixel(x, y,
+                               a << 24 | static_cast<uint32_t>((x * 255) / w) << 16 |
+                                   static_cast<uint32_t>((y * 255) / h) << 8 | static_cast<uint32_t>(i * 2));
                 }
             }
             const std::string name = "img" + std::to_string(i) + ".png";
             entries.push_back({name, skintest::PngBytes(b)});
-            defs += "<Btn" + std::to_string(i) + " BtnImg=\"" + name + "\" Position=\"0,0," + std::to_string(w) + "," +
-                    std::to_string(h) + "\"/>";
+            defs += "<Btn" + std::to_string(i) + " BtnImg=\"" + name + "\" Position=\"0,0," +
+                    std::to_string(w) + "," + std::to_string(h) + "\"/>";
         }
-        entries.insert(entries.begin(), {"SkinResDef.xml", "<?xml version=\"1.0\"?><skin version=\"6\" name=\"bench\">"
-                                                           "<Normal><BenchWnd>" + defs + "</BenchWnd></Normal></skin>"});
+        entries.insert(entries.begin(), {"SkinResDef.xml",
+                                         "<?xml version=\"1.0\"?><skin version=\"6\" name=\"bench\">"
+                                         "<Normal><BenchWnd>" +
+                                             defs + "</BenchWnd></Normal></skin>"});
         skintest::WriteZip(p, entries);
         return p;
     }();
@@ -57,7 +60,8 @@ void BM_TintAll100Images(benchmark::State& state) {
     uint32_t tone = 0xFF2C8CC0u;
     for (auto _ : state) {
         loader.SetTone(tone ^= 0x00010000u);
-        for (int i = 0; i < 100; ++i) benchmark::DoNotOptimize(loader.GetImage(u"img" + IntToText(i) + u".png"));
+        for (int i = 0; i < 100; ++i)
+            benchmark::DoNotOptimize(loader.GetImage(u"img" + IntToText(i) + u".png"));
     }
 }
 BENCHMARK(BM_TintAll100Images)->Unit(benchmark::kMillisecond);

@@ -39,15 +39,16 @@ bool EndsWithNoCase(std::u16string_view s, std::u16string_view tail) {
 }
 
 // Values of "...Img" and "...Image" attributes anywhere below `node` that name no cached image.
-void CollectMissingImages(const CXmlNode& node, const std::set<std::u16string>& images, std::set<std::u16string>& seen,
-                          std::vector<std::u16string>& missing) {
+void CollectMissingImages(const CXmlNode& node, const std::set<std::u16string>& images,
+                          std::set<std::u16string>& seen, std::vector<std::u16string>& missing) {
     for (const XmlAttribute& a : node.Attributes()) {
         if (!a.value || a.value->empty()) continue;
         if (!EndsWithNoCase(a.name, u"Img") && !EndsWithNoCase(a.name, u"Image")) continue;
         const std::u16string name = ToLower(*a.value);
         if (!images.count(name) && seen.insert(name).second) missing.push_back(name);
     }
-    for (int i = 0; i < node.GetChildCount(); ++i) CollectMissingImages(node.GetChildNode(i), images, seen, missing);
+    for (int i = 0; i < node.GetChildCount(); ++i)
+        CollectMissingImages(node.GetChildNode(i), images, seen, missing);
 }
 
 bool IsReadableFile(std::u16string_view path) {
@@ -80,9 +81,11 @@ int CheckSkinPackage(std::u16string_view path, std::string& json) {
     json += ", \"name\": " + JsonString(name ? *name : u"");
     json += ", \"version\": " + JsonString(version ? *version : u"");
     json += ", \"images\": " + std::to_string(names.size());
-    json += ", \"failed_images\": " + JsonArray(loaded ? attempt.failedImages : std::vector<std::u16string>());
+    json +=
+        ", \"failed_images\": " + JsonArray(loaded ? attempt.failedImages : std::vector<std::u16string>());
     json += ", \"missing_images\": " + JsonArray(missing);
-    json += ", \"xml_error\": " + (attempt.xmlError < 0 ? std::string("null") : std::to_string(attempt.xmlError));
+    json +=
+        ", \"xml_error\": " + (attempt.xmlError < 0 ? std::string("null") : std::to_string(attempt.xmlError));
     json += "}";
     if (!readable) return 2;
     return loaded ? 0 : 1;

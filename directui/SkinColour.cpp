@@ -102,7 +102,8 @@ std::unique_ptr<Bitmap> TintImage(const Bitmap& image, uint32_t tone, uint32_t c
         }
         const Hsl c = RgbToHsl(SwapRedBlue(p));
         uint32_t out = p;
-        if (c.l < 100 && c.l > 0) out = SwapRedBlue(HslToRgb(static_cast<uint8_t>(p >> 24), t.h, t.s, c.l + shift));
+        if (c.l < 100 && c.l > 0)
+            out = SwapRedBlue(HslToRgb(static_cast<uint8_t>(p >> 24), t.h, t.s, c.l + shift));
         lastIn = p;
         lastOut = out;
         haveLast = true;

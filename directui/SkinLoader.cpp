@@ -101,7 +101,9 @@ uint32_t ParseSkinColour(std::u16string_view text) {
 
 // ---- Property views ----
 
-const std::u16string* CPropertyView::Value(std::u16string_view key) const { return node_.GetAttribute(key); }
+const std::u16string* CPropertyView::Value(std::u16string_view key) const {
+    return node_.GetAttribute(key);
+}
 
 bool CPropertyView::GetString(std::u16string_view key, std::u16string& out) const {
     const std::u16string* v = Value(key);
@@ -138,7 +140,8 @@ bool CPropertyView::GetRect(std::u16string_view key, Rect& out) const {
     size_t count = 0, start = 0;
     for (;;) {
         const size_t comma = v->find(u',', start);
-        const std::u16string_view part = std::u16string_view(*v).substr(start, comma == std::u16string::npos ? std::u16string::npos : comma - start);
+        const std::u16string_view part = std::u16string_view(*v).substr(
+            start, comma == std::u16string::npos ? std::u16string::npos : comma - start);
         if (count == 4) return false;
         parts[count++] = WToI(part);
         if (comma == std::u16string::npos) break;
@@ -175,7 +178,9 @@ CSkinLoader& CSkinLoader::Instance() {
 
 CSkinLoader::CSkinLoader(size_t pixelBudget) : pixelBudget_(pixelBudget) {}
 
-CSkinLoader::~CSkinLoader() { ClosePackage(package_); }
+CSkinLoader::~CSkinLoader() {
+    ClosePackage(package_);
+}
 
 void CSkinLoader::ClosePackage(Package& p) {
     if (p.archive) unzClose(static_cast<unzFile>(p.archive));
@@ -225,7 +230,8 @@ bool CSkinLoader::LoadSkin(std::u16string_view path) {
     attempt_.opened = true;
     attempt_.top = fresh.top;
     const std::u16string* version = fresh.top.GetAttribute(u"version");
-    if (EqualsNoCase(*fresh.top.GetName(), u"skin") && (version ? *version : std::u16string()) != requiredVersion_) {
+    if (EqualsNoCase(*fresh.top.GetName(), u"skin") &&
+        (version ? *version : std::u16string()) != requiredVersion_) {
         LX_TRACE(Format(u"CSkinLoader::LoadSkin(): %s has version '%s', not %s\n", path,
                         version ? *version : std::u16string(), requiredVersion_));
         ClosePackage(fresh);
@@ -249,7 +255,8 @@ void CSkinLoader::ReadImages() {
     size_t pixels = 0;
     for (int err = unzGoToFirstFile(uf); err == UNZ_OK; err = unzGoToNextFile(uf)) {
         unz_file_info64 info{};
-        if (unzGetCurrentFileInfo64(uf, &info, nameBuf, sizeof nameBuf, nullptr, 0, nullptr, 0) != UNZ_OK) continue;
+        if (unzGetCurrentFileInfo64(uf, &info, nameBuf, sizeof nameBuf, nullptr, 0, nullptr, 0) != UNZ_OK)
+            continue;
         nameBuf[kMaxEntryNameBytes] = '\0';
         const std::string_view rawName(nameBuf);
         if (rawName.empty() || rawName.back() == '/') continue;  // a folder
@@ -260,13 +267,16 @@ void CSkinLoader::ReadImages() {
             continue;
         }
         if (images_.size() >= kSkinMaxImages && !images_.count(name)) {
-            LX_TRACE(Format(u"CSkinLoader: more than %d images, the rest ignored", static_cast<int>(kSkinMaxImages)));
+            LX_TRACE(Format(u"CSkinLoader: more than %d images, the rest ignored",
+                            static_cast<int>(kSkinMaxImages)));
             break;
         }
         ImageEntry entry;
         std::unique_ptr<Bitmap> decoded;
-        if (ReadCurrentEntry(uf, kSkinMaxImageBytes, bytes)) decoded = Bitmap::Decode(bytes.data(), bytes.size());
-        const size_t size = decoded ? static_cast<size_t>(decoded->Width()) * static_cast<size_t>(decoded->Height()) : 0;
+        if (ReadCurrentEntry(uf, kSkinMaxImageBytes, bytes))
+            decoded = Bitmap::Decode(bytes.data(), bytes.size());
+        const size_t size =
+            decoded ? static_cast<size_t>(decoded->Width()) * static_cast<size_t>(decoded->Height()) : 0;
         if (decoded && size > pixelBudget_ - std::min(pixels, pixelBudget_)) {
             LX_TRACE(Format(u"CSkinLoader: image '%s' is beyond the skin's pixel budget", name));
             decoded.reset();
@@ -311,8 +321,9 @@ void CSkinLoader::Apply(bool applyPosition) {
     if (applyPosition) {
         mainTone_ = 0;
         if (const std::u16string* tone = package_.top.GetAttribute(u"MainTone")) {
-            mainTone_ = (!tone->empty() && (*tone)[0] == u'$') ? (tone->size() > 3 ? ParseHex(std::u16string_view(*tone).substr(3)) : 0)
-                                                                : static_cast<uint32_t>(WToI(*tone));
+            mainTone_ = (!tone->empty() && (*tone)[0] == u'$')
+                            ? (tone->size() > 3 ? ParseHex(std::u16string_view(*tone).substr(3)) : 0)
+                            : static_cast<uint32_t>(WToI(*tone));
         }
         const std::u16string* dis = package_.top.GetAttribute(u"DisFontColor");
         disabledTextColour_ = dis ? ParseSkinColour(*dis) : 0xFF000000u;
@@ -348,15 +359,21 @@ void CSkinLoader::ToneOff() {
     TellRoots(false);
 }
 
-uint32_t CSkinLoader::TransformColour(uint32_t argb) const { return toneOn_ ? TintColour(argb, tone_) : argb; }
+uint32_t CSkinLoader::TransformColour(uint32_t argb) const {
+    return toneOn_ ? TintColour(argb, tone_) : argb;
+}
 
 void CSkinLoader::AddRoot(CControl* root) {
     if (root && std::find(roots_.begin(), roots_.end(), root) == roots_.end()) roots_.push_back(root);
 }
 
-void CSkinLoader::RemoveRoot(CControl* root) { roots_.erase(std::remove(roots_.begin(), roots_.end(), root), roots_.end()); }
+void CSkinLoader::RemoveRoot(CControl* root) {
+    roots_.erase(std::remove(roots_.begin(), roots_.end(), root), roots_.end());
+}
 
-CPropertyView CSkinLoader::GetRoot() { return CPropertyView(this, package_.top); }
+CPropertyView CSkinLoader::GetRoot() {
+    return CPropertyView(this, package_.top);
+}
 
 CPropertyView CSkinLoader::GetCommon(std::u16string_view typeName) {
     return CPropertyView(this, package_.top.GetChildNode(u"Common").GetChildNode(typeName));
@@ -404,7 +421,8 @@ bool CSkinLoader::AddSkinToList(std::vector<SkinListEntry>& list, std::u16string
     entry.path = std::u16string(path);
     auto* uf = static_cast<unzFile>(tmp.archive);
     std::string bytes;
-    if (unzLocateFile(uf, "PreView.png", kCaseInsensitive) == UNZ_OK && ReadCurrentEntry(uf, kSkinMaxImageBytes, bytes)) {
+    if (unzLocateFile(uf, "PreView.png", kCaseInsensitive) == UNZ_OK &&
+        ReadCurrentEntry(uf, kSkinMaxImageBytes, bytes)) {
         entry.preview = Bitmap::Decode(bytes.data(), bytes.size());
     }
     if (const std::u16string* name = tmp.top.GetAttribute(u"name")) entry.name = ToLower(*name);

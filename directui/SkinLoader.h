@@ -94,7 +94,7 @@ public:
     void AddRoot(CControl* root);
     void RemoveRoot(CControl* root);
 
-    CPropertyView GetRoot();                               // the "skin" element
+    CPropertyView GetRoot();                                // the "skin" element
     CPropertyView GetCommon(std::u16string_view typeName);  // "Common"/typeName
     // lookupMode 0: the control's path; 1: the path, or the parent's node for an unnamed control;
     // 2: the defaults of the control's type.
@@ -120,9 +120,9 @@ public:
 
     // What the last LoadSkin found, for skin authors' checks.
     struct Attempt {
-        bool opened = false;       // the archive opened and held a definition
-        int xmlError = -1;         // the definition's parse code; -1 when nothing was parsed
-        CXmlNode top;              // its "skin" element
+        bool opened = false;                       // the archive opened and held a definition
+        int xmlError = -1;                         // the definition's parse code; -1 when nothing was parsed
+        CXmlNode top;                              // its "skin" element
         std::vector<std::u16string> failedImages;  // entries that did not decode (lower case)
     };
     const Attempt& LastAttempt() const { return attempt_; }
@@ -131,7 +131,7 @@ public:
 
 private:
     struct ImageEntry {
-        std::shared_ptr<Bitmap> base;    // the empty image when decoding failed
+        std::shared_ptr<Bitmap> base;  // the empty image when decoding failed
         bool failed = false;
         std::shared_ptr<Bitmap> tinted;  // made on request, dropped when the tone changes
     };

@@ -55,9 +55,13 @@ const std::vector<XmlClear> kNoClears;
 const std::vector<XmlAttribute> kNoAttributes;
 const std::vector<int32_t> kNoOrder;
 
-bool IsBlank(char16_t c) { return c == u'\t' || c == u'\n' || c == u'\r' || c == u' '; }
+bool IsBlank(char16_t c) {
+    return c == u'\t' || c == u'\n' || c == u'\r' || c == u' ';
+}
 
-char16_t Lower(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
+char16_t Lower(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+}
 
 int HexDigit(char16_t c) {
     if (c >= u'0' && c <= u'9') return c - u'0';
@@ -68,18 +72,26 @@ int HexDigit(char16_t c) {
 
 }  // namespace
 
-std::u16string_view XmlClear::Opening() const { return kClearTags[tag].opening; }
-std::u16string_view XmlClear::Closing() const { return kClearTags[tag].closing; }
+std::u16string_view XmlClear::Opening() const {
+    return kClearTags[tag].opening;
+}
+std::u16string_view XmlClear::Closing() const {
+    return kClearTags[tag].closing;
+}
 
 // ---- Node handles ----
 
-CXmlNode::CXmlNode(const CXmlNode& other) : data_(other.data_) { AddRef(data_); }
+CXmlNode::CXmlNode(const CXmlNode& other) : data_(other.data_) {
+    AddRef(data_);
+}
 CXmlNode::CXmlNode(CXmlNode&& other) noexcept : data_(std::exchange(other.data_, nullptr)) {}
 CXmlNode& CXmlNode::operator=(CXmlNode other) noexcept {
     std::swap(data_, other.data_);
     return *this;
 }
-CXmlNode::~CXmlNode() { Release(data_); }
+CXmlNode::~CXmlNode() {
+    Release(data_);
+}
 
 // ---- Text decoding and entities ----
 
@@ -162,7 +174,7 @@ enum class Tok {
     DeclStart,    // "<?"
     StartTag,     // "<"
     Equals,
-    Close,        // ">"
+    Close,  // ">"
 };
 
 struct Token {
@@ -179,7 +191,8 @@ enum class Outcome { Complete, Abort };
 
 class XmlParser {
 public:
-    explicit XmlParser(const char16_t* text) : text_(text), length_(std::char_traits<char16_t>::length(text)) {}
+    explicit XmlParser(const char16_t* text)
+        : text_(text), length_(std::char_traits<char16_t>::length(text)) {}
 
     int error() const { return error_; }
 
@@ -192,57 +205,58 @@ public:
             if (state != State::Content) {
                 const Token t = Next();
                 switch (state) {
-                case State::StartTag:
-                    if (t.kind == Tok::Plain) {
-                        if (!Take(t, attrName)) return Abort(kXmlTooLarge);
-                        state = State::AttrName;
-                    } else if (t.kind == Tok::Close) {
-                        state = State::Content;
-                        textStart = pos_;
-                    } else if (t.kind == Tok::ShortClose) {
-                        return Finish(el);
-                    } else {
-                        return Abort(kXmlUnexpectedToken);
-                    }
-                    break;
-                case State::AttrName:
-                    if (t.kind == Tok::Plain) {
-                        el->attributes.push_back({std::move(attrName), std::nullopt});
-                        if (!Take(t, attrName)) return Abort(kXmlTooLarge);
-                    } else if (t.kind == Tok::Close || t.kind == Tok::ShortClose) {
-                        bool shortClose = t.kind == Tok::ShortClose;
-                        if (el->isDeclaration) {
-                            if (!attrName.empty() && attrName.back() == u'?') attrName.pop_back();
-                            if (!IsTopLevel(el)) shortClose = true;
+                    case State::StartTag:
+                        if (t.kind == Tok::Plain) {
+                            if (!Take(t, attrName)) return Abort(kXmlTooLarge);
+                            state = State::AttrName;
+                        } else if (t.kind == Tok::Close) {
+                            state = State::Content;
+                            textStart = pos_;
+                        } else if (t.kind == Tok::ShortClose) {
+                            return Finish(el);
+                        } else {
+                            return Abort(kXmlUnexpectedToken);
                         }
-                        if (!attrName.empty()) el->attributes.push_back({std::move(attrName), std::nullopt});
-                        attrName.clear();
-                        if (shortClose) return Finish(el);
-                        state = State::Content;
-                        textStart = pos_;
-                    } else if (t.kind == Tok::Equals) {
-                        state = State::Value;
-                    } else {
-                        return Abort(kXmlUnexpectedToken);
-                    }
-                    break;
-                case State::Value:
-                    if (t.kind == Tok::Plain || t.kind == Tok::Quoted) {
-                        std::u16string_view raw(text_ + t.start, t.end - t.start);
-                        if (el->isDeclaration && !raw.empty() && raw.back() == u'?') raw.remove_suffix(1);
-                        if (t.kind == Tok::Quoted) raw = raw.substr(1, raw.size() - 2);
-                        if (raw.size() > kXmlMaxItemLength) return Abort(kXmlTooLarge);
-                        std::u16string value;
-                        if (!XmlDecodeEntities(raw, value)) return Abort(kXmlBadEntity);
-                        el->attributes.push_back({std::move(attrName), std::move(value)});
-                        attrName.clear();
-                        state = State::StartTag;
-                    } else {
-                        return Abort(kXmlUnexpectedToken);
-                    }
-                    break;
-                case State::Content:
-                    break;
+                        break;
+                    case State::AttrName:
+                        if (t.kind == Tok::Plain) {
+                            el->attributes.push_back({std::move(attrName), std::nullopt});
+                            if (!Take(t, attrName)) return Abort(kXmlTooLarge);
+                        } else if (t.kind == Tok::Close || t.kind == Tok::ShortClose) {
+                            bool shortClose = t.kind == Tok::ShortClose;
+                            if (el->isDeclaration) {
+                                if (!attrName.empty() && attrName.back() == u'?') attrName.pop_back();
+                                if (!IsTopLevel(el)) shortClose = true;
+                            }
+                            if (!attrName.empty())
+                                el->attributes.push_back({std::move(attrName), std::nullopt});
+                            attrName.clear();
+                            if (shortClose) return Finish(el);
+                            state = State::Content;
+                            textStart = pos_;
+                        } else if (t.kind == Tok::Equals) {
+                            state = State::Value;
+                        } else {
+                            return Abort(kXmlUnexpectedToken);
+                        }
+                        break;
+                    case State::Value:
+                        if (t.kind == Tok::Plain || t.kind == Tok::Quoted) {
+                            std::u16string_view raw(text_ + t.start, t.end - t.start);
+                            if (el->isDeclaration && !raw.empty() && raw.back() == u'?') raw.remove_suffix(1);
+                            if (t.kind == Tok::Quoted) raw = raw.substr(1, raw.size() - 2);
+                            if (raw.size() > kXmlMaxItemLength) return Abort(kXmlTooLarge);
+                            std::u16string value;
+                            if (!XmlDecodeEntities(raw, value)) return Abort(kXmlBadEntity);
+                            el->attributes.push_back({std::move(attrName), std::move(value)});
+                            attrName.clear();
+                            state = State::StartTag;
+                        } else {
+                            return Abort(kXmlUnexpectedToken);
+                        }
+                        break;
+                    case State::Content:
+                        break;
                 }
                 continue;
             }
@@ -250,52 +264,52 @@ public:
             // Content: character data runs up to the next markup; other tokens belong to it.
             const Token t = Next();
             switch (t.kind) {
-            case Tok::StartTag:
-            case Tok::DeclStart: {
-                if (!Flush(el, textStart, t.start)) return Outcome::Abort;
-                const Token nameTok = Next();
-                if (nameTok.kind != Tok::Plain) return Abort(kXmlMissingTagName);
-                if (depth + 1 > kXmlMaxDepth) return Abort(kXmlTooDeep);
-                if (++elements_ > kXmlMaxElements) return Abort(kXmlTooLarge);
-                auto* child = new XmlNodeData;
-                child->parent = el;
-                child->isDeclaration = t.kind == Tok::DeclStart;
-                el->order.push_back(static_cast<int32_t>(el->children.size() * 4 + kOrderChild));
-                el->children.push_back(child);
-                child->name.emplace();
-                if (!Take(nameTok, *child->name)) return Abort(kXmlTooLarge);
-                if (ParseElement(child, depth + 1) == Outcome::Abort) return Outcome::Abort;
-                if (pendingEnd_) {
-                    if (!el->name) return Abort(kXmlUnmatchedEndTag);
-                    if (NamesMatch(*el->name, *pendingEnd_)) pendingEnd_.reset();
+                case Tok::StartTag:
+                case Tok::DeclStart: {
+                    if (!Flush(el, textStart, t.start)) return Outcome::Abort;
+                    const Token nameTok = Next();
+                    if (nameTok.kind != Tok::Plain) return Abort(kXmlMissingTagName);
+                    if (depth + 1 > kXmlMaxDepth) return Abort(kXmlTooDeep);
+                    if (++elements_ > kXmlMaxElements) return Abort(kXmlTooLarge);
+                    auto* child = new XmlNodeData;
+                    child->parent = el;
+                    child->isDeclaration = t.kind == Tok::DeclStart;
+                    el->order.push_back(static_cast<int32_t>(el->children.size() * 4 + kOrderChild));
+                    el->children.push_back(child);
+                    child->name.emplace();
+                    if (!Take(nameTok, *child->name)) return Abort(kXmlTooLarge);
+                    if (ParseElement(child, depth + 1) == Outcome::Abort) return Outcome::Abort;
+                    if (pendingEnd_) {
+                        if (!el->name) return Abort(kXmlUnmatchedEndTag);
+                        if (NamesMatch(*el->name, *pendingEnd_)) pendingEnd_.reset();
+                        return Finish(el);
+                    }
+                    textStart = pos_;
+                    break;
+                }
+                case Tok::EndTagStart: {
+                    if (!Flush(el, textStart, t.start)) return Outcome::Abort;
+                    const Token nameTok = Next();
+                    if (nameTok.kind != Tok::Plain) return Abort(kXmlMissingEndTagName);
+                    if (Next().kind != Tok::Close) return Abort(kXmlMissingEndTagName);
+                    if (!el->name || !NamesMatch(*el->name, nameTok.start)) {
+                        error_ = kXmlMissingEndTag;
+                        pendingEnd_ = nameTok.start;
+                    }
                     return Finish(el);
                 }
-                textStart = pos_;
-                break;
-            }
-            case Tok::EndTagStart: {
-                if (!Flush(el, textStart, t.start)) return Outcome::Abort;
-                const Token nameTok = Next();
-                if (nameTok.kind != Tok::Plain) return Abort(kXmlMissingEndTagName);
-                if (Next().kind != Tok::Close) return Abort(kXmlMissingEndTagName);
-                if (!el->name || !NamesMatch(*el->name, nameTok.start)) {
-                    error_ = kXmlMissingEndTag;
-                    pendingEnd_ = nameTok.start;
+                case Tok::Clear: {
+                    if (!Flush(el, textStart, t.start)) return Outcome::Abort;
+                    if (!ReadClear(el, t)) return Outcome::Abort;
+                    textStart = pos_;
+                    break;
                 }
-                return Finish(el);
-            }
-            case Tok::Clear: {
-                if (!Flush(el, textStart, t.start)) return Outcome::Abort;
-                if (!ReadClear(el, t)) return Outcome::Abort;
-                textStart = pos_;
-                break;
-            }
-            case Tok::End:
-                if (!Flush(el, textStart, t.start)) return Outcome::Abort;
-                if (el->name && !el->isDeclaration) error_ = kXmlMissingEndTag;
-                return Finish(el);
-            default:
-                break;
+                case Tok::End:
+                    if (!Flush(el, textStart, t.start)) return Outcome::Abort;
+                    if (el->name && !el->isDeclaration) error_ = kXmlMissingEndTag;
+                    return Finish(el);
+                default:
+                    break;
             }
         }
     }
@@ -331,7 +345,8 @@ private:
             if (Lower(name[i]) != Lower(text_[at + i])) return false;
         }
         const char16_t after = text_[at + name.size()];
-        return after == 0 || IsBlank(after) || after == u'/' || after == u'<' || after == u'=' || after == u'>';
+        return after == 0 || IsBlank(after) || after == u'/' || after == u'<' || after == u'=' ||
+               after == u'>';
     }
 
     Token Next() {
@@ -396,7 +411,8 @@ private:
         size_t j = pos_ + 1;
         while (j < length_) {
             const char16_t c = text_[j];
-            if (IsBlank(c) || c == u'<' || c == u'=' || c == u'>' || (c == u'/' && j + 1 < length_ && text_[j + 1] == u'>')) {
+            if (IsBlank(c) || c == u'<' || c == u'=' || c == u'>' ||
+                (c == u'/' && j + 1 < length_ && text_[j + 1] == u'>')) {
                 break;
             }
             ++j;
@@ -413,7 +429,8 @@ private:
         if (t.clearTag == kClearDocType) {
             const size_t gt = rest.find(u'>');
             const size_t lt = rest.find(u'<');
-            if (lt != std::u16string_view::npos && (gt == std::u16string_view::npos || lt < gt)) closing = u"]>";
+            if (lt != std::u16string_view::npos && (gt == std::u16string_view::npos || lt < gt))
+                closing = u"]>";
         }
         const size_t at = rest.find(closing);
         if (at == std::u16string_view::npos) {
@@ -517,7 +534,9 @@ CXmlNode CXmlNode::GetChildNode(int index) const {
     return CXmlNode(c);
 }
 
-int CXmlNode::GetChildCount() const { return data_ ? static_cast<int>(data_->children.size()) : 0; }
+int CXmlNode::GetChildCount() const {
+    return data_ ? static_cast<int>(data_->children.size()) : 0;
+}
 
 const std::u16string* CXmlNode::GetAttribute(std::u16string_view name) const {
     if (!data_) return nullptr;
@@ -527,9 +546,13 @@ const std::u16string* CXmlNode::GetAttribute(std::u16string_view name) const {
     return nullptr;
 }
 
-const std::u16string* CXmlNode::GetName() const { return data_ && data_->name ? &*data_->name : nullptr; }
+const std::u16string* CXmlNode::GetName() const {
+    return data_ && data_->name ? &*data_->name : nullptr;
+}
 
-bool CXmlNode::IsDeclaration() const { return data_ && data_->isDeclaration; }
+bool CXmlNode::IsDeclaration() const {
+    return data_ && data_->isDeclaration;
+}
 
 CXmlNode CXmlNode::GetParent() const {
     if (!data_ || !data_->parent) return {};
@@ -537,8 +560,18 @@ CXmlNode CXmlNode::GetParent() const {
     return CXmlNode(data_->parent);
 }
 
-const std::vector<std::u16string>& CXmlNode::Texts() const { return data_ ? data_->texts : kNoTexts; }
-const std::vector<XmlClear>& CXmlNode::Clears() const { return data_ ? data_->clears : kNoClears; }
-const std::vector<XmlAttribute>& CXmlNode::Attributes() const { return data_ ? data_->attributes : kNoAttributes; }
-const std::vector<int32_t>& CXmlNode::Order() const { return data_ ? data_->order : kNoOrder; }
-int CXmlNode::References() const { return data_ ? data_->references : 0; }
+const std::vector<std::u16string>& CXmlNode::Texts() const {
+    return data_ ? data_->texts : kNoTexts;
+}
+const std::vector<XmlClear>& CXmlNode::Clears() const {
+    return data_ ? data_->clears : kNoClears;
+}
+const std::vector<XmlAttribute>& CXmlNode::Attributes() const {
+    return data_ ? data_->attributes : kNoAttributes;
+}
+const std::vector<int32_t>& CXmlNode::Order() const {
+    return data_ ? data_->order : kNoOrder;
+}
+int CXmlNode::References() const {
+    return data_ ? data_->references : 0;
+}

@@ -16,16 +16,16 @@ struct XmlNodeData;
 // Codes a parse records (ParseString's errorCode).
 enum XmlError : int {
     kXmlOk = 0,
-    kXmlMissingEndTag = 1,       // text ended inside an element, or an end tag of another name closed it
-    kXmlNoElement = 2,           // the text holds no element
-    kXmlMissingTagName = 4,      // "<" or "<?" not followed by a name
-    kXmlMissingEndTagName = 5,   // "</" not followed by a name and ">"
-    kXmlUnmatchedEndTag = 6,     // an end tag that matches no open element
-    kXmlUnmatchedClearTag = 7,   // the closing sequence of a comment, CDATA, DOCTYPE or PRE is missing
-    kXmlUnexpectedToken = 8,     // inside a start tag
-    kXmlBadEntity = 12,          // character entity not in the table or malformed
-    kXmlTooDeep = 13,            // elements nested deeper than kXmlMaxDepth
-    kXmlTooLarge = 14,           // an item longer than kXmlMaxItemLength, or more than kXmlMaxElements elements
+    kXmlMissingEndTag = 1,      // text ended inside an element, or an end tag of another name closed it
+    kXmlNoElement = 2,          // the text holds no element
+    kXmlMissingTagName = 4,     // "<" or "<?" not followed by a name
+    kXmlMissingEndTagName = 5,  // "</" not followed by a name and ">"
+    kXmlUnmatchedEndTag = 6,    // an end tag that matches no open element
+    kXmlUnmatchedClearTag = 7,  // the closing sequence of a comment, CDATA, DOCTYPE or PRE is missing
+    kXmlUnexpectedToken = 8,    // inside a start tag
+    kXmlBadEntity = 12,         // character entity not in the table or malformed
+    kXmlTooDeep = 13,           // elements nested deeper than kXmlMaxDepth
+    kXmlTooLarge = 14,  // an item longer than kXmlMaxItemLength, or more than kXmlMaxElements elements
 };
 
 // Limits that keep a hostile definition from exhausting the stack or memory. Real skins nest

@@ -24,17 +24,19 @@ std::u16string Package(const std::string& file, const std::vector<skintest::ZipE
 }  // namespace
 
 TEST(SkinCheck, DescribesAGoodPackage) {
-    const std::u16string path = Package("check-good.zip", {
-                                                              {"SkinResDef.xml", DefinitionXml("6", "Blue &quot;Sky&quot;")},
-                                                              {"play.png", PngBytes(4, 4, 0xFF00FF00u)},
-                                                              {"skin/stop.png", PngBytes(4, 4, 0xFF00FF00u)},
-                                                              {"broken.png", "nope"},
-                                                          });
+    const std::u16string path =
+        Package("check-good.zip", {
+                                      {"SkinResDef.xml", DefinitionXml("6", "Blue &quot;Sky&quot;")},
+                                      {"play.png", PngBytes(4, 4, 0xFF00FF00u)},
+                                      {"skin/stop.png", PngBytes(4, 4, 0xFF00FF00u)},
+                                      {"broken.png", "nope"},
+                                  });
     std::string json;
     EXPECT_EQ(CheckSkinPackage(path, json), 0);
-    EXPECT_EQ(json,
-              "{\"loaded\": true, \"name\": \"Blue \\\"Sky\\\"\", \"version\": \"6\", \"images\": 3, "
-              "\"failed_images\": [\"broken.png\"], \"missing_images\": [\"nowhere.png\"], \"xml_error\": 0}");
+    EXPECT_EQ(
+        json,
+        "{\"loaded\": true, \"name\": \"Blue \\\"Sky\\\"\", \"version\": \"6\", \"images\": 3, "
+        "\"failed_images\": [\"broken.png\"], \"missing_images\": [\"nowhere.png\"], \"xml_error\": 0}");
 }
 
 TEST(SkinCheck, ReportsBrokenPackagesAndUnreadablePaths) {
@@ -70,8 +72,8 @@ TEST(SkinCheck, ReportsBrokenPackagesAndUnreadablePaths) {
 }
 
 TEST(SkinCheck, CommandLineEntryPrintsOneJsonLineAndExitCode) {
-    const std::u16string good =
-        Package("cli-good.zip", {{"SkinResDef.xml", DefinitionXml()}, {"play.png", PngBytes(2, 2, 0xFF000000u)}});
+    const std::u16string good = Package(
+        "cli-good.zip", {{"SkinResDef.xml", DefinitionXml()}, {"play.png", PngBytes(2, 2, 0xFF000000u)}});
     const std::string broken = testsupport::TempRoot() + "/cli-broken.zip";
     testsupport::WriteFile(broken, "junk");
     struct Case {
@@ -79,13 +81,15 @@ TEST(SkinCheck, CommandLineEntryPrintsOneJsonLineAndExitCode) {
         int exitCode;
         std::string start;
     } cases[] = {
-        {"'" + Utf16ToUtf8(good) + "'", 0, "{\"loaded\": true, \"name\": \"Blue Sky\", \"version\": \"6\", \"images\": 1,"},
+        {"'" + Utf16ToUtf8(good) + "'", 0,
+         "{\"loaded\": true, \"name\": \"Blue Sky\", \"version\": \"6\", \"images\": 1,"},
         {"'" + broken + "'", 1, "{\"loaded\": false,"},
         {"'" + testsupport::TempRoot() + "'", 2, "{\"loaded\": false,"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
-        FILE* p = popen((testsupport::BinDir() + "/loxanradio --check-skin " + c.args + " 2>/dev/null").c_str(), "r");
+        FILE* p = popen(
+            (testsupport::BinDir() + "/loxanradio --check-skin " + c.args + " 2>/dev/null").c_str(), "r");
         ASSERT_TRUE(p);
         std::string out;
         char buf[512];

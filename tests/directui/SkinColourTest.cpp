@@ -11,13 +11,11 @@ TEST(SkinColour, RgbToHslOfKnownColours) {
         double h, s, l;
     };
     const Case cases[] = {
-        {0x000000FF, 0, 100, 50},         // red (colour-reference order: red in the low byte)
-        {0x0000FF00, 120, 100, 50},       // green
-        {0x00FF0000, 240, 100, 50},       // blue
-        {0x00FF00FF, 300, 100, 50},       // magenta: red max, green < blue adds 360
-        {0x00000000, 0, 0, 0},
-        {0x00FFFFFF, 0, 0, 100},
-        {0x00808080, 0, 0, 12800.0 / 255},
+        {0x000000FF, 0, 100, 50},    // red (colour-reference order: red in the low byte)
+        {0x0000FF00, 120, 100, 50},  // green
+        {0x00FF0000, 240, 100, 50},  // blue
+        {0x00FF00FF, 300, 100, 50},  // magenta: red max, green < blue adds 360
+        {0x00000000, 0, 0, 0},      {0x00FFFFFF, 0, 0, 100}, {0x00808080, 0, 0, 12800.0 / 255},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.colourRef);
@@ -69,14 +67,16 @@ TEST(SkinColour, TintColourTakesHueAndSaturationOfTheTone) {
 TEST(SkinColour, TintImageKeepsColourKeyWhiteBlackAndEveryAlpha) {
     Bitmap image(256, 2);
     for (int a = 0; a < 256; ++a) image.SetPixel(a, 0, static_cast<uint32_t>(a) << 24 | 0x00FF00u);
-    const uint32_t kept[] = {0xFFFF00FFu, 0x40FF00FFu, 0x00FF00FFu, 0xFFFFFFFFu, 0x80FFFFFFu, 0xFF000000u, 0x00000000u};
+    const uint32_t kept[] = {0xFFFF00FFu, 0x40FF00FFu, 0x00FF00FFu, 0xFFFFFFFFu,
+                             0x80FFFFFFu, 0xFF000000u, 0x00000000u};
     for (int i = 0; i < 7; ++i) image.SetPixel(i, 1, kept[i]);
     image.SetPixel(7, 1, 0xFF00FF00u);
 
     const auto tinted = TintImage(image, 0xFFFF0000u);
     ASSERT_EQ(tinted->Width(), 256);
     ASSERT_EQ(tinted->Height(), 2);
-    for (int a = 0; a < 256; ++a) EXPECT_EQ(tinted->Pixel(a, 0), static_cast<uint32_t>(a) << 24 | 0xFF0000u) << a;
+    for (int a = 0; a < 256; ++a)
+        EXPECT_EQ(tinted->Pixel(a, 0), static_cast<uint32_t>(a) << 24 | 0xFF0000u) << a;
     for (int i = 0; i < 7; ++i) EXPECT_EQ(tinted->Pixel(i, 1), kept[i]) << i;
     EXPECT_EQ(tinted->Pixel(7, 1), 0xFFFF0000u);
     // The source is untouched.

@@ -30,9 +30,13 @@ public:
     int toned = 0;
 };
 
-bool Attach(CControl& child, CControl& parent) { return child.Create(u"", Rect{}, &parent, 0) && child.GetParent() == &parent; }
+bool Attach(CControl& child, CControl& parent) {
+    return child.Create(u"", Rect{}, &parent, 0) && child.GetParent() == &parent;
+}
 
-std::u16string U(const std::string& s) { return Utf8ToUtf16(s); }
+std::u16string U(const std::string& s) {
+    return Utf8ToUtf16(s);
+}
 
 std::vector<ZipEntry> GoodEntries(const std::string& version = "6") {
     return {
@@ -81,7 +85,8 @@ TEST(SkinLoader, LoadsTheOpenPackage) {
     // Entry names lower-cased with their folders; folders, escaping and absolute names ignored.
     std::vector<std::u16string> names = loader.ImageNames();
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"bad.png", u"play.png", u"preview.png", u"skin/stop.png"}));
+    EXPECT_EQ(names,
+              (std::vector<std::u16string>{u"bad.png", u"play.png", u"preview.png", u"skin/stop.png"}));
     EXPECT_EQ(loader.LastAttempt().failedImages, std::vector<std::u16string>{u"bad.png"});
 
     const auto play = loader.GetImage(u"PLAY.png");
@@ -152,8 +157,11 @@ TEST(SkinLoader, BrokenPackagesFailAndChangeNothing) {
         MakePackage("unmatched.zip", {{"SkinResDef.xml", "<skin version=\"6\"></b>"}}),
         MakePackage("noskin.zip", {{"SkinResDef.xml", "<other version=\"6\"/>"}}),
         MakePackage("deep.zip", {{"SkinResDef.xml", deep}}),
-        MakePackage("huge.zip", {{"SkinResDef.xml", "<skin version=\"6\" x=\"" + std::string(kSkinMaxDefinitionBytes, 'x') + "\"/>"}}),
-        MakePackage("bigattr.zip", {{"SkinResDef.xml", "<skin version=\"6\" x=\"" + std::string(kXmlMaxItemLength + 1, 'x') + "\"/>"}}),
+        MakePackage("huge.zip", {{"SkinResDef.xml", "<skin version=\"6\" x=\"" +
+                                                        std::string(kSkinMaxDefinitionBytes, 'x') + "\"/>"}}),
+        MakePackage("bigattr.zip",
+                    {{"SkinResDef.xml",
+                      "<skin version=\"6\" x=\"" + std::string(kXmlMaxItemLength + 1, 'x') + "\"/>"}}),
     };
     CSkinLoader loader;
     ASSERT_TRUE(loader.LoadSkin(good));
@@ -185,7 +193,8 @@ TEST(SkinLoader, DecodesDefinitionsInEveryEncoding) {
     int n = 0;
     for (const Case& c : cases) {
         CSkinLoader loader;
-        ASSERT_TRUE(loader.LoadSkin(MakePackage("enc" + std::to_string(++n) + ".zip", {{"skinresdef.XML", c.bytes}})));
+        ASSERT_TRUE(loader.LoadSkin(
+            MakePackage("enc" + std::to_string(++n) + ".zip", {{"skinresdef.XML", c.bytes}})));
         std::u16string name;
         EXPECT_TRUE(loader.GetRoot().GetString(u"name", name));
         EXPECT_EQ(name, c.name);
@@ -303,8 +312,8 @@ TEST(SkinLoader, ToneTintsColoursAndImagesAndTellsRoots) {
     EXPECT_EQ(loader.GetImage(u"play.png"), tinted);
     EXPECT_EQ(loader.GetImage(u"play.png", true), raw);
     EXPECT_EQ(raw->Pixel(1, 1), 0xFF00FF00u);
-    EXPECT_FALSE(loader.GetImage(u"bad.png"));        // failed image: none when tinted
-    EXPECT_TRUE(loader.GetImage(u"bad.png", true));   // raw: the empty image
+    EXPECT_FALSE(loader.GetImage(u"bad.png"));       // failed image: none when tinted
+    EXPECT_TRUE(loader.GetImage(u"bad.png", true));  // raw: the empty image
 
     loader.SetTone(0xFF0000FFu);
     EXPECT_EQ(root.toned, 2);

@@ -17,8 +17,8 @@ bool WriteZip(const std::string& path, const std::vector<ZipEntry>& entries) {
     bool ok = true;
     for (const ZipEntry& e : entries) {
         zip_fileinfo info{};
-        ok = ok && zipOpenNewFileInZip64(zf, e.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                         Z_DEFAULT_COMPRESSION, 0) == ZIP_OK;
+        ok = ok && zipOpenNewFileInZip64(zf, e.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                                         Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0) == ZIP_OK;
         ok = ok && zipWriteInFileInZip(zf, e.bytes.data(), static_cast<unsigned>(e.bytes.size())) == ZIP_OK;
         ok = ok && zipCloseFileInZip(zf) == ZIP_OK;
     }
@@ -51,7 +51,9 @@ std::string PngBytes(int w, int h, uint32_t argb, uint32_t corner) {
 std::string DefinitionXml(const std::string& version, const std::string& name) {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
            "<!-- test skin -->\r\n"
-           "<skin version=\"" + version + "\" name=\"" + name + "\" MainTone=\"$FF2C8CC0\" DisFontColor=\"$FF808080\"\r\n"
+           "<skin version=\"" +
+           version + "\" name=\"" + name +
+           "\" MainTone=\"$FF2C8CC0\" DisFontColor=\"$FF808080\"\r\n"
            "      FontName=\"宋体\" FontSize=\"9\" FontColor=\"$FE000000\">\r\n"
            "  <Common>\r\n"
            "    <DirectUIButton FontSize=\"10\" FontColor=\"-65536\"/>\r\n"
@@ -60,7 +62,8 @@ std::string DefinitionXml(const std::string& version, const std::string& name) {
            "  <Normal>\r\n"
            "    <NormalMainPlayWnd Position=\"0,0,400,300\">\r\n"
            "      <MainPanel Position=\"10,10,380,280\" Anchors=\"left,top\">\r\n"
-           "        <PlayBtn Position=\"20,30,40,24\" Anchors=\"right\" BtnImg=\"Play.PNG\" TextColor=\"$80FF0000\"\r\n"
+           "        <PlayBtn Position=\"20,30,40,24\" Anchors=\"right\" BtnImg=\"Play.PNG\" "
+           "TextColor=\"$80FF0000\"\r\n"
            "                 Big=\"4294901760\" Flag=\"1\" Three=\"1,2,3\" Skin5Img=\"nowhere.png\"/>\r\n"
            "      </MainPanel>\r\n"
            "      <StopBtn BtnImg=\"skin/stop.png\"/>\r\n"

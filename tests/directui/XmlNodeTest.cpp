@@ -29,11 +29,16 @@ std::string Dump(const CXmlNode& n) {
         const int o = n.Order()[i];
         if (i) out += " ";
         switch (o & 3) {
-        case kOrderChild: out += Dump(n.GetChildNode(o / 4)); break;
-        case kOrderText: out += "\"" + Utf16ToUtf8(n.Texts()[o / 4]) + "\""; break;
-        case kOrderClear:
-            out += "!" + std::to_string(n.Clears()[o / 4].tag) + ":" + Utf16ToUtf8(n.Clears()[o / 4].content);
-            break;
+            case kOrderChild:
+                out += Dump(n.GetChildNode(o / 4));
+                break;
+            case kOrderText:
+                out += "\"" + Utf16ToUtf8(n.Texts()[o / 4]) + "\"";
+                break;
+            case kOrderClear:
+                out += "!" + std::to_string(n.Clears()[o / 4].tag) + ":" +
+                       Utf16ToUtf8(n.Clears()[o / 4].content);
+                break;
         }
     }
     return out + "}";
@@ -174,8 +179,8 @@ TEST(XmlReader, DecodeTextByteOrderMarks) {
         {std::string("\xFE\xFF\0<\0a\0/\0>", 10), u"<a/>"},
         {std::string("\xFF\xFE\x2D\x4E", 4), u"中"},
         {"\xEF\xBB\xBF<a>\xE4\xB8\xAD</a>", u"<a>中</a>"},
-        {"<a>\xE4\xB8\xAD</a>", u"<a>中</a>"},              // no mark: UTF-8 when valid
-        {"<a>\xD6\xD0\xCE\xC4</a>", u"<a>中文</a>"},        // otherwise GB18030
+        {"<a>\xE4\xB8\xAD</a>", u"<a>中</a>"},        // no mark: UTF-8 when valid
+        {"<a>\xD6\xD0\xCE\xC4</a>", u"<a>中文</a>"},  // otherwise GB18030
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);
