@@ -10,6 +10,8 @@
 
 int RunCheckSkin(const std::vector<std::u16string>& args);  // CheckSkinCommand.cpp
 int RunPlay(const std::vector<std::u16string>& args);       // PlayCommand.cpp
+int RunImportPackage(const std::vector<std::u16string>& args);   // CatalogueCommands.cpp
+int RunPrintCatalogue(const std::vector<std::u16string>& args);  // CatalogueCommands.cpp
 
 namespace {
 
@@ -22,6 +24,9 @@ constexpr HeadlessCommand kCommands[] = {
     {"--check-skin", "PATH", "describe a skin package as JSON (exit 0 loaded, 1 not, 2 unreadable)",
      &RunCheckSkin, false},
     {"--play", "ADDRESS", "play a stream or file in the terminal, printing the status texts", &RunPlay, false},
+    {"--import-package", "PATH", "replace the catalogue with a resource package (zip or folder)", &RunImportPackage,
+     true},
+    {"--print-catalogue", "", "print the station catalogue as JSON", &RunPrintCatalogue, true},
 };
 
 int PrintVersion(const std::vector<std::u16string>&) {

@@ -87,15 +87,6 @@ CRadio* MakeStation(std::u16string&& name, std::u16string&& url, int id, const s
     return r;
 }
 
-// A folder of our own under the temporary folder; empty when none could be made.
-std::u16string MakePrivateTempFolder() {
-    const std::u16string pattern = TempFilePath(u"loxanradio-package-XXXXXX");
-    if (pattern.empty()) return {};
-    std::string native = NativePath(pattern);
-    if (!mkdtemp(native.data())) return {};
-    return FromNativePath(native);
-}
-
 }  // namespace
 
 // ---- Table schemas ----
@@ -195,8 +186,17 @@ bool CRadioManagement::ImportPackageFolder(std::u16string_view folder) {
 
 // ---- Companion and bundled packages ----
 
+std::u16string CRadioManagement::MakePackageTempFolder() {
+    // A fresh name of our own (mkdtemp), so a shared /tmp cannot hand us someone else's folder.
+    const std::u16string pattern = TempFilePath(u"loxanradio-package-XXXXXX");
+    if (pattern.empty()) return {};
+    std::string native = NativePath(pattern);
+    if (!mkdtemp(native.data())) return {};
+    return FromNativePath(native);
+}
+
 bool CRadioManagement::ImportPackageZip(std::u16string_view zipPath) {
-    const std::u16string folder = MakePrivateTempFolder();
+    const std::u16string folder = MakePackageTempFolder();
     if (folder.empty()) return false;
     bool imported = false;
     if (UnzipToFolder(zipPath, folder)) {

@@ -49,6 +49,9 @@ public:
     // Unpacks the archive into a private temporary folder, imports that folder and removes it.
     // False (nothing imported) when the archive cannot be unpacked.
     bool ImportPackageZip(std::u16string_view zipPath);
+    // A new folder of our own under the temporary folder for unpacking a package; empty when
+    // none could be made. The caller removes it.
+    static std::u16string MakePackageTempFolder();
     // Imports the companion application's package when its file exists; false when there is
     // none or it cannot be unpacked. The companion's own files are only read.
     bool ImportCompanionPackage();
