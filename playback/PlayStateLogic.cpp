@@ -521,6 +521,8 @@ void CPlayStateLogic::OnBuffer(int percent) {
 }
 
 void CPlayStateLogic::OnPosition(int64_t position) {
+    // Positions carry no generation: one still queued after a stop request must not move the clock.
+    if (!media_.GetCurrentItem()) return;
     last_position_ = position;
     const int64_t seconds = position / 10000000;
     if (seconds >= 0) views_.display->SetLedTime(seconds);

@@ -533,10 +533,15 @@ TEST_F(PlayLogicTest, SeekOnlyForFilesWhilePlayingOrPaused) {
 TEST_F(PlayLogicTest, StopRequestFromTheCompanion) {
     PlaySelected(r1);
     State(LXSTATE_PLAYING);
+    engine.PostPosition(50000000);
+    Pump();
+    EXPECT_EQ(display.led, 5);
     PostMessage(window.hwnd, WM_LX_STOP_REQUEST, 1, 0);
+    engine.PostPosition(60000000);  // still queued when the stop request is handled
     Pump();
     EXPECT_EQ(media.GetCurrentItem(), nullptr);
     EXPECT_EQ(display.statuses.back(), kStatusReady);
+    EXPECT_EQ(display.led, 0);
 }
 
 TEST_F(PlayLogicTest, LastPlayRecordAndRecentListOnEveryPlay) {
