@@ -117,6 +117,12 @@ public:
         }
     }
 
+    // Marks r as painted by the owner and asks the window system to put it on the screen.
+    void Presented(const QRect& r) {
+        presented_ += r;
+        update(r);
+    }
+
     bool in_paint = false;
     QRect paint_rect;
 
@@ -131,12 +137,18 @@ protected:
     void paintEvent(QPaintEvent* e) override {
         if (!window_) return;
         const QRect r = e->rect();
-        const Rect update{r.x(), r.y(), r.width(), r.height()};
-        in_paint = true;
-        paint_rect = r;
-        window_->Send(WM_PAINT, 0, reinterpret_cast<LPARAM>(&update));
-        in_paint = false;
-        if (!window_) return;
+        // Areas the owner presented are painted in the surface already; only what the window
+        // system lost (exposure, first show) is asked of the procedure.
+        const bool presented = QRegion(presented_).intersected(e->region()) == e->region();
+        presented_ -= e->region();
+        if (!presented) {
+            const Rect update{r.x(), r.y(), r.width(), r.height()};
+            in_paint = true;
+            paint_rect = r;
+            window_->Send(WM_PAINT, 0, reinterpret_cast<LPARAM>(&update));
+            in_paint = false;
+            if (!window_) return;
+        }
         Surface& s = window_->GetSurface();
         if (s.Width() == 0 || s.Height() == 0) return;
         const QImage image(reinterpret_cast<const uchar*>(s.Data()), s.Width(), s.Height(), s.Width() * 4,
@@ -301,6 +313,7 @@ public:
 
 private:
     NativeWindow* window_;
+    QRegion presented_;
     int depth_ = 0;
     Drag drag_ = Drag::None;
     Qt::Edges edges_;
@@ -478,7 +491,7 @@ void NativeWindow::Present(const Rect& r) {
     // The paint in progress puts its own rectangle on the screen; only what lies outside it needs
     // another round.
     if (widget_->in_paint && widget_->paint_rect.contains(q)) return;
-    widget_->update(q);
+    widget_->Presented(q);
 }
 
 void NativeWindow::SetCursor(CursorShape cursor) {

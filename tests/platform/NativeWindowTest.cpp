@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -164,9 +165,18 @@ TEST_F(NativeWindowTest, SizeSurfaceFlagsAndShape) {
     EXPECT_FALSE(window->IsMinimized());
 }
 
-TEST_F(NativeWindowTest, PaintRequestsAskTheProcedureAndLeaveOnExit) {
+TEST_F(NativeWindowTest, PresentedAreasReachTheScreenAndLostOnesAreAskedFor) {
+    QApplication::processEvents();
+    proc.log.clear();
     window->GetSurface().Fill({0, 0, 200, 100}, 0xFF00FF00);
     window->Present({0, 0, 20, 20});
+    QApplication::processEvents();
+    // Presented: on the screen without asking the procedure to paint again.
+    EXPECT_TRUE(proc.Of(WM_PAINT).empty());
+    const QImage screen = widget->grab(QRect(0, 0, 40, 40)).toImage();
+    EXPECT_EQ(screen.pixel(5, 5), 0xFF00FF00u);
+    // An area the window system lost is asked for, with its rectangle.
+    widget->update(QRect(30, 30, 10, 10));
     ASSERT_TRUE(testsupport::WaitUntil(
         [&] {
             QApplication::processEvents();
