@@ -139,6 +139,25 @@ TEST(Database, BadFilesAndFoldersThrow) {
     EXPECT_THROW(missing.Open(Utf8ToUtf16(dir + "/no/such/folder/LXRadio.db")), CppSQLite3Exception);
 }
 
+TEST(Database, LockedDatabaseThrowsBusy) {
+    const std::u16string path = FreshDatabase("busy");
+    CppSQLite3DB holder;
+    holder.Open(path);
+    holder.Execute(std::string("create table t(a); begin exclusive transaction;"));
+    CppSQLite3DB db;
+    db.SetBusyTimeout(10);
+    db.Open(path);
+    try {
+        db.Query(u"select * from t");
+        FAIL();
+    } catch (const CppSQLite3Exception& e) {
+        EXPECT_EQ(e.ErrorCode(), 5);
+        EXPECT_EQ(std::string(e.what()).rfind("SQLITE_BUSY[5]: ", 0), 0u) << e.what();
+    }
+    holder.Execute(std::string("commit transaction;"));
+    EXPECT_NO_THROW(db.Query(u"select * from t"));
+}
+
 TEST(Database, ReadOnlyFolderThrows) {
     if (geteuid() == 0) GTEST_SKIP() << "root may write anywhere";
     const std::string dir = testsupport::MakeTempDir("ro");

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <memory>
+#include <thread>
 
 #include "platform/Paths.h"
 #include "storage/CppSQLite3Exception.h"
@@ -149,6 +150,34 @@ TEST(SqlWriteQueue, MissingFolderKeepsStatementsUntilItExists) {
     ASSERT_TRUE(EnsureDirectory(Utf8ToUtf16(dir)));
     queue.Flush();
     EXPECT_EQ(LoggedNumbers(path), (std::vector<int>{1}));
+}
+
+TEST(SqlWriteQueue, ThreadsEnqueueWhileTheWriterFlushes) {
+    const std::u16string path = FreshDatabase("threads");
+    CreateLog(path);
+    constexpr int kThreads = 4;
+    constexpr int kEach = 300;
+    {
+        SqlWriteQueue queue(path, 2);
+        queue.StartWriter();
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&queue, t] {
+                for (int i = 0; i < kEach; ++i) {
+                    queue.Enqueue(Format(u"insert into log(n, tag) values(%d, '%d')", t * kEach + i, t));
+                }
+            });
+        }
+        for (std::thread& th : threads) th.join();
+    }
+    // Nothing lost, and each thread's statements in its own order.
+    const std::vector<int> numbers = LoggedNumbers(path);
+    ASSERT_EQ(numbers.size(), static_cast<size_t>(kThreads * kEach));
+    std::vector<int> last(kThreads, -1);
+    for (int n : numbers) {
+        EXPECT_GT(n, last[static_cast<size_t>(n / kEach)]);
+        last[static_cast<size_t>(n / kEach)] = n;
+    }
 }
 
 TEST(SqlWriteQueue, LongStatementsAreWrittenWhole) {
