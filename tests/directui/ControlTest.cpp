@@ -487,3 +487,18 @@ TEST(SkinnedHostTest, ControlsTakeTheirPlacesAndFontsFromTheSkin) {
     EXPECT_EQ(host.commands, std::vector<int>{101});
     host.DestroyHostWindow();
 }
+
+TEST_F(HostFixture, AlphaChangesInvalidateOnlyWhenTheStoredValueChanges) {
+    host.UpdateWindow();
+    button1.SetAlpha(255);  // stored as 254, the default: nothing changes
+    EXPECT_TRUE(host.GetWindowDirtyRect().IsEmpty());
+    button1.SetAlpha(128);
+    EXPECT_EQ(host.GetWindowDirtyRect(), (Rect{20, 20, 60, 24}));
+    host.UpdateWindow();
+    button1.SetAlpha(128);
+    EXPECT_TRUE(host.GetWindowDirtyRect().IsEmpty());
+    button1.SetText(u"same");
+    host.UpdateWindow();
+    button1.SetText(u"same");
+    EXPECT_TRUE(host.GetWindowDirtyRect().IsEmpty());
+}
