@@ -90,8 +90,8 @@ int Application::HandOverToFirstInstance() {
 }
 
 int Application::Run(SignalWatcher& watcher) {
+    if (gui_.start && !gui_.start()) return -1;
     CrashHandler::Install(AppDataPath());
-    if (gui_.start) gui_.start();
     auto loop = std::make_unique<MessageLoop>();
 
     const std::u16string program_path = ProgramFilePath();

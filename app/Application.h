@@ -13,9 +13,10 @@ class SignalWatcher;
 class Application {
 public:
     // Starting and stopping the GUI toolkit: only a first copy that really runs the player starts
-    // it (right before its message loop is made), and stops it after the tear-down.
+    // it (right before its message loop is made), and stops it after the tear-down. `start`
+    // returns false, having told the user why, when there is no display to show the player on.
     struct Gui {
-        std::function<void()> start;
+        std::function<bool()> start;
         std::function<void()> stop;
     };
 
@@ -23,8 +24,8 @@ public:
     Application(std::vector<std::u16string> args, Gui gui = {});
 
     // The player's whole life; returns the process exit code: 0 after the orderly exit and for a
-    // second copy, 1 when the environment gives no user data folder or the main window cannot be
-    // made.
+    // second copy, 1 when the environment gives no user data folder or display, or the main window
+    // cannot be made.
     int Main();
 
     // Makes sure the user data folder exists and sets the database path when it is still empty;

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,8 +35,18 @@ int main(int argc, char** argv) {
     std::unique_ptr<QApplication> qt;
     Application::Gui gui;
     gui.start = [&] {
+        // Without a display Qt would abort; say what is missing instead.
+        const char* platform = std::getenv("QT_QPA_PLATFORM");
+        const char* x11 = std::getenv("DISPLAY");
+        const char* wayland = std::getenv("WAYLAND_DISPLAY");
+        if (!(platform && *platform) && !(x11 && *x11) && !(wayland && *wayland)) {
+            std::fprintf(stderr, "loxanradio: no display (DISPLAY or WAYLAND_DISPLAY is not set); "
+                                 "the player needs a desktop session\n");
+            return false;
+        }
         qt = std::make_unique<QApplication>(qt_argc, argv);
         InstallQtPump();
+        return true;
     };
     gui.stop = [&] {
         SetThreadPump(nullptr);

@@ -111,13 +111,22 @@ TEST(StartUp, SecondCopyWithoutAFirstWindowEndsAtOnce) {
     EXPECT_FALSE(std::filesystem::exists(appdata));
 }
 
-TEST(StartUp, RefusesToRunWithoutAUserDataFolder) {
-    ChildProcess first;
-    ASSERT_TRUE(first.Start("loxanradio", {}, {"APPDATA", "XDG_DATA_HOME", "HOME"}));
-    ASSERT_TRUE(first.WaitExit()) << first.Output();
-    EXPECT_EQ(first.ExitCode(), 1);
-    EXPECT_NE(first.Output().find("set APPDATA, XDG_DATA_HOME or HOME"), std::string::npos) << first.Output();
-    EXPECT_EQ(first.Count(kRunning), 0u);
+TEST(StartUp, RefusesToRunInABadEnvironment) {
+    struct Case {
+        std::vector<std::string> env;
+        const char* message;
+    } cases[] = {
+        {{"APPDATA", "XDG_DATA_HOME", "HOME"}, "set APPDATA, XDG_DATA_HOME or HOME"},
+        {{"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}, "no display (DISPLAY or WAYLAND_DISPLAY is not set)"},
+    };
+    for (const Case& c : cases) {
+        ChildProcess first;
+        ASSERT_TRUE(first.Start("loxanradio", {"song.mp3"}, c.env));
+        ASSERT_TRUE(first.WaitExit()) << first.Output();
+        EXPECT_EQ(first.ExitCode(), 1);
+        EXPECT_NE(first.Output().find(c.message), std::string::npos) << first.Output();
+        EXPECT_EQ(first.Count(kRunning), 0u);
+    }
 }
 
 TEST(StartUp, HeadlessEntries) {
