@@ -23,7 +23,9 @@
 
 namespace {
 
-bool Readable(const std::u16string& path, int mode) { return access(NativePath(path).c_str(), mode) == 0; }
+bool Readable(const std::u16string& path, int mode) {
+    return access(NativePath(path).c_str(), mode) == 0;
+}
 
 int Fail(const std::string& message, int code) {
     std::fprintf(stderr, "loxanradio: %s\n", message.c_str());
@@ -58,7 +60,8 @@ Json::Value NodeJson(const TreeNode* node) {
 }  // namespace
 
 int RunImportPackage(const std::vector<std::u16string>& args) {
-    if (args.size() != 1) return Fail("usage: loxanradio --import-package PATH (a zip archive or a folder)", 2);
+    if (args.size() != 1)
+        return Fail("usage: loxanradio --import-package PATH (a zip archive or a folder)", 2);
     const std::u16string& path = args[0];
     const std::string shown = Utf16ToUtf8(path);
     if (!PathExists(path)) return Fail("cannot import " + shown + ": no such file or folder", 2);
@@ -66,11 +69,13 @@ int RunImportPackage(const std::vector<std::u16string>& args) {
     TempFolder unpacked;
     std::u16string folder = path;
     if (IsDirectory(path)) {
-        if (!Readable(path, R_OK | X_OK)) return Fail("cannot import " + shown + ": the folder cannot be read", 2);
+        if (!Readable(path, R_OK | X_OK))
+            return Fail("cannot import " + shown + ": the folder cannot be read", 2);
     } else {
         if (!Readable(path, R_OK)) return Fail("cannot import " + shown + ": the file cannot be read", 2);
         unpacked.path = CRadioManagement::MakePackageTempFolder();
-        if (unpacked.path.empty()) return Fail("cannot import " + shown + ": no temporary folder to unpack into", 2);
+        if (unpacked.path.empty())
+            return Fail("cannot import " + shown + ": no temporary folder to unpack into", 2);
         if (!UnzipToFolder(path, unpacked.path)) {
             return Fail("cannot import " + shown + ": not a zip archive that can be unpacked", 2);
         }

@@ -18,7 +18,7 @@
 namespace {
 
 constexpr int kStations = 50000;
-constexpr int kLocations = 36;   // including 42 (recommended) and 1 (network)
+constexpr int kLocations = 36;  // including 42 (recommended) and 1 (network)
 constexpr int kCategories = 60;
 constexpr int kCategoryRows = 50000;
 
@@ -47,19 +47,22 @@ void WriteUtf16(const std::string& path, const std::string& utf8) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-int LocationKey(int i) { return i == 0 ? 42 : i == 1 ? 1 : 100 + i; }
+int LocationKey(int i) {
+    return i == 0 ? 42 : i == 1 ? 1 : 100 + i;
+}
 
 const std::string& PackageFolder() {
     static const std::string folder = [] {
         const std::string dir = BenchRoot() + "/package";
         std::filesystem::create_directories(dir);
-        std::string channels = "channel_key,key,name,url,location_key,location_name,switch,weight,hz,update_time\r\n";
+        std::string channels =
+            "channel_key,key,name,url,location_key,location_name,switch,weight,hz,update_time\r\n";
         for (int i = 1; i <= kStations; ++i) {
             const int loc = LocationKey(i % kLocations);
-            channels += std::to_string(100000 + i) + "," + std::to_string(i) + ",测试电台" + std::to_string(i) +
-                        ",http://live.example.com/channels/" + std::to_string(i) + "/64/index.m3u8," +
-                        std::to_string(loc) + ",地区" + std::to_string(loc) + ",1," + std::to_string(i % 100) +
-                        ",FM" + std::to_string(87 + i % 20) + ".5,0\r\n";
+            channels += std::to_string(100000 + i) + "," + std::to_string(i) + ",测试电台" +
+                        std::to_string(i) + ",http://live.example.com/channels/" + std::to_string(i) +
+                        "/64/index.m3u8," + std::to_string(loc) + ",地区" + std::to_string(loc) + ",1," +
+                        std::to_string(i % 100) + ",FM" + std::to_string(87 + i % 20) + ".5,0\r\n";
         }
         WriteUtf16(dir + "/channel.txt", channels);
         std::string locations = "key,name,index\r\n";
@@ -76,8 +79,8 @@ const std::string& PackageFolder() {
         std::string map = "key,channel_key,channel_name,category_key,category_name,weight,hz\r\n";
         for (int i = 1; i <= kCategoryRows; ++i) {
             const int c = 1 + (i * 7) % kCategories;
-            map += std::to_string(i) + "," + std::to_string(100000 + i) + ",测试电台" + std::to_string(i) + "," +
-                   std::to_string(c) + ",分类" + std::to_string(c) + ",0,FM\r\n";
+            map += std::to_string(i) + "," + std::to_string(100000 + i) + ",测试电台" + std::to_string(i) +
+                   "," + std::to_string(c) + ",分类" + std::to_string(c) + ",0,FM\r\n";
         }
         WriteUtf16(dir + "/category_map.txt", map);
         return dir;

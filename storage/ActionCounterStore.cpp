@@ -15,7 +15,9 @@ ActionCounterStore& ActionCounterStore::Instance() {
     return *g_instance;
 }
 
-void ActionCounterStore::DestroyInstance() { g_instance.reset(); }
+void ActionCounterStore::DestroyInstance() {
+    g_instance.reset();
+}
 
 ActionCounterStore::ActionCounterStore() : m_schema(u"action") {
     m_schema.AddColumn(u"ID", u"integer PRIMARY KEY");

@@ -10,7 +10,8 @@
 #include "storage/SqlEscape.h"
 #include "storage/SqlWriteQueue.h"
 
-CFileDataManagement::CFileDataManagement() : m_groups(u"FileGroup"), m_files(u"FileList"), m_map(u"PlaylistMap") {
+CFileDataManagement::CFileDataManagement()
+    : m_groups(u"FileGroup"), m_files(u"FileList"), m_map(u"PlaylistMap") {
     m_groups.AddColumn(u"id", u"integer PRIMARY KEY");
     m_groups.AddColumn(u"parentid", u"integer");
     m_groups.AddColumn(u"name", u"nvarchar(300)");
@@ -53,14 +54,17 @@ bool CFileDataManagement::Load() {
 }
 
 void CFileDataManagement::LoadFiles(CppSQLite3DB& db, Group* group) {
-    CppSQLite3Query q = db.Query(Format(u"select * from FileList,PlaylistMap where PlaylistMap.groupid = %d and "
-                                        u"PlaylistMap.fileid = FileList.id order by PlaylistMap.mapid asc",
-                                        group->id));
+    CppSQLite3Query q =
+        db.Query(Format(u"select * from FileList,PlaylistMap where PlaylistMap.groupid = %d and "
+                        u"PlaylistMap.fileid = FileList.id order by PlaylistMap.mapid asc",
+                        group->id));
     TreeNode* last = nullptr;
     for (; !q.AtEnd(); q.NextRow()) {
         auto* file = new MyFile(q.TextField(u"path"), q.IntField(u"id", 0), q.Int64Field(u"LastPlayTime", 0));
-        if (DataManagement::Append(file, group, last)) last = file;
-        else delete file;
+        if (DataManagement::Append(file, group, last))
+            last = file;
+        else
+            delete file;
     }
 }
 
@@ -97,10 +101,11 @@ void CFileDataManagement::QueueInsert(const TreeNode* node, SqlWriteQueue& queue
         const auto* file = static_cast<const MyFile*>(node);
         const int parent = file->GetParent() ? file->GetParent()->id : 0;
         queue.Enqueue(Format(u"Insert Into %s(id,parentid,LastPlayTime,path) values(%d,%d,%lld,'%s');",
-                             m_files.TableName(), file->id, parent, file->LastPlayTime, SqlEscape(file->text)));
+                             m_files.TableName(), file->id, parent, file->LastPlayTime,
+                             SqlEscape(file->text)));
     } else {
-        queue.Enqueue(Format(u"Insert Into %s(id,parentid,name) values(%d,%d,'%s');", m_groups.TableName(), node->id, 0,
-                             SqlEscape(node->GetName())));
+        queue.Enqueue(Format(u"Insert Into %s(id,parentid,name) values(%d,%d,'%s');", m_groups.TableName(),
+                             node->id, 0, SqlEscape(node->GetName())));
     }
 }
 
@@ -129,15 +134,18 @@ bool CFileDataManagement::InsertFirst(TreeNode* node, TreeNode* group) {
 bool CFileDataManagement::UpdateNode(TreeNode* node, SqlWriteQueue* queue) {
     if (!node) return false;
     if (node->GetType() == TYPE_GROUP) {
-        if (queue) queue->Enqueue(Format(u"update %s set name ='%s' where id = %d", m_groups.TableName(),
-                              SqlEscape(node->GetName()), node->id));
+        if (queue)
+            queue->Enqueue(Format(u"update %s set name ='%s' where id = %d", m_groups.TableName(),
+                                  SqlEscape(node->GetName()), node->id));
         return true;
     }
     if (node->GetType() == TYPE_FILE) {
         const auto* file = static_cast<const MyFile*>(node);
         const int parent = file->GetParent() ? file->GetParent()->id : 0;
-        if (queue) queue->Enqueue(Format(u"update %s set path ='%s',parentid = %d ,LastPlayTime = %lld where id = %d",
-                              m_files.TableName(), SqlEscape(file->text), parent, file->LastPlayTime, file->id));
+        if (queue)
+            queue->Enqueue(
+                Format(u"update %s set path ='%s',parentid = %d ,LastPlayTime = %lld where id = %d",
+                       m_files.TableName(), SqlEscape(file->text), parent, file->LastPlayTime, file->id));
         return true;
     }
     return false;

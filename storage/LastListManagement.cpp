@@ -51,8 +51,10 @@ bool CLastListManagement::Load() {
                              q.TextField(u"kind"), q.Int64Field(u"CreateTime", 0), q.IntField(u"id", 0),
                              q.Int64Field(u"LastPlayTime", 0));
         r->Speed = q.IntField(u"Speed", 0);
-        if (DataManagement::Append(r, root, last)) last = r;
-        else delete r;
+        if (DataManagement::Append(r, root, last))
+            last = r;
+        else
+            delete r;
     }
     q.Finalize();
     db.Execute(u"commit transaction;");
@@ -84,7 +86,8 @@ bool CLastListManagement::Append(TreeNode* node, TreeNode*, TreeNode*) {
         auto* entry = static_cast<CRadio*>(c);
         entry->LastPlayTime = station->LastPlayTime;
         if (!Move(entry, root, root->GetFirstChild(), false)) return false;
-        queue.Enqueue(Format(u"update %s set LastPlayTime = %lld where id = %d", kTable, entry->LastPlayTime, entry->id));
+        queue.Enqueue(Format(u"update %s set LastPlayTime = %lld where id = %d", kTable, entry->LastPlayTime,
+                             entry->id));
         return true;
     }
 
@@ -94,13 +97,14 @@ bool CLastListManagement::Append(TreeNode* node, TreeNode*, TreeNode*) {
     entry->id = NextId();
     DataManagement::InsertFirst(entry, root);
     const CRadio& r = *entry;
-    queue.Enqueue(Format(u"Insert Into %s(id,LastPlayTime,name,radioUrl,webUrl,iconUrl,playbill,Frequency,country,"
-                         u"province,city,kind,CreateTime,Speed) values(%d,%lld,'%s','%s','%s','%s','%s','%s','%s','%s',"
-                         u"'%s','%s',%lld,%d);",
-                         kTable, r.id, r.LastPlayTime, SqlEscape(r.GetName()), SqlEscape(r.radioUrl),
-                         SqlEscape(r.webUrl.str()), SqlEscape(r.iconUrl.str()), SqlEscape(r.playbill.str()), SqlEscape(r.Frequency.str()),
-                         SqlEscape(r.country.str()), SqlEscape(r.province), SqlEscape(r.city.str()), SqlEscape(r.kind.str()),
-                         r.CreateTime, r.Speed));
+    queue.Enqueue(
+        Format(u"Insert Into %s(id,LastPlayTime,name,radioUrl,webUrl,iconUrl,playbill,Frequency,country,"
+               u"province,city,kind,CreateTime,Speed) values(%d,%lld,'%s','%s','%s','%s','%s','%s','%s','%s',"
+               u"'%s','%s',%lld,%d);",
+               kTable, r.id, r.LastPlayTime, SqlEscape(r.GetName()), SqlEscape(r.radioUrl),
+               SqlEscape(r.webUrl.str()), SqlEscape(r.iconUrl.str()), SqlEscape(r.playbill.str()),
+               SqlEscape(r.Frequency.str()), SqlEscape(r.country.str()), SqlEscape(r.province),
+               SqlEscape(r.city.str()), SqlEscape(r.kind.str()), r.CreateTime, r.Speed));
 
     int kept = 0;
     for (TreeNode* c = root->GetFirstChild(); c;) {

@@ -13,7 +13,9 @@ namespace {
 
 constexpr char16_t kTable[] = u"LastPlay";
 
-bool HasRow(CppSQLite3DB& db, const std::u16string& sql) { return !db.Query(sql).AtEnd(); }
+bool HasRow(CppSQLite3DB& db, const std::u16string& sql) {
+    return !db.Query(sql).AtEnd();
+}
 
 }  // namespace
 
@@ -64,27 +66,31 @@ void LastPlayStore::Save(int id, std::u16string_view groupPath, std::u16string_v
 bool LastPlayStore::ItemExists(CppSQLite3DB& db, const LastPlayRecord& record) const {
     const std::u16string name = SqlEscape(record.name);
     switch (record.type) {
-    case LastPlayRecord::kCatalogueStation:
-        // A table that does not exist yet holds no such station.
-        for (const auto& [table, column] : {std::pair{u"channel_v2", u"name"},
-                                            std::pair{u"channel_category_map_v2", u"channel_name"},
-                                            std::pair{u"UserRadio", u"name"}}) {
-            if (db.TableExists(table) && HasRow(db, Format(u"select * from %s where %s='%s'", table, column, name))) {
-                return true;
+        case LastPlayRecord::kCatalogueStation:
+            // A table that does not exist yet holds no such station.
+            for (const auto& [table, column] :
+                 {std::pair{u"channel_v2", u"name"}, std::pair{u"channel_category_map_v2", u"channel_name"},
+                  std::pair{u"UserRadio", u"name"}}) {
+                if (db.TableExists(table) &&
+                    HasRow(db, Format(u"select * from %s where %s='%s'", table, column, name))) {
+                    return true;
+                }
             }
-        }
-        return false;
-    case LastPlayRecord::kFavoriteStation:
-        return db.TableExists(u"MyFavorite") && HasRow(db, Format(u"select * from MyFavorite where name='%s'", name));
-    case LastPlayRecord::kLocalFile:
-        return db.TableExists(u"FileList") && HasRow(db, Format(u"select * from FileList where id=%d", record.id));
-    default:
-        return false;
+            return false;
+        case LastPlayRecord::kFavoriteStation:
+            return db.TableExists(u"MyFavorite") &&
+                   HasRow(db, Format(u"select * from MyFavorite where name='%s'", name));
+        case LastPlayRecord::kLocalFile:
+            return db.TableExists(u"FileList") &&
+                   HasRow(db, Format(u"select * from FileList where id=%d", record.id));
+        default:
+            return false;
     }
 }
 
 std::u16string LastPlayStore::GroupPathOf(const TreeNode* node) {
     std::u16string path;
-    for (const TreeNode* p = node ? node->GetParent() : nullptr; p; p = p->GetParent()) path += IntToText(p->id) + u"|";
+    for (const TreeNode* p = node ? node->GetParent() : nullptr; p; p = p->GetParent())
+        path += IntToText(p->id) + u"|";
     return path;
 }

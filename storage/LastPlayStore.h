@@ -16,9 +16,9 @@ struct LastPlayRecord {
     static constexpr int kFavoriteStation = 1;   // also in the favourites
     static constexpr int kLocalFile = 2;
 
-    int id = 0;                 // the station's or the file's id
-    std::u16string groupPath;   // ancestors' ids from the parent up, each followed by "|"
-    std::u16string name;        // the item's GetName
+    int id = 0;                // the station's or the file's id
+    std::u16string groupPath;  // ancestors' ids from the parent up, each followed by "|"
+    std::u16string name;       // the item's GetName
     int type = 0;
 };
 

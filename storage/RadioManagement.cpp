@@ -35,8 +35,12 @@ constexpr const char16_t* kIndexes[] = {
 };
 
 // Integer fields are read as _wtoi reads them and written back as decimal text.
-std::u16string Num(std::u16string_view field) { return IntToText(WToI(field)); }
-std::u16string Txt(std::u16string_view field) { return SqlEscape(field); }
+std::u16string Num(std::u16string_view field) {
+    return IntToText(WToI(field));
+}
+std::u16string Txt(std::u16string_view field) {
+    return SqlEscape(field);
+}
 
 bool IsStreamAccepted(std::u16string_view url) {
     constexpr auto npos = std::u16string_view::npos;
@@ -45,38 +49,40 @@ bool IsStreamAccepted(std::u16string_view url) {
 }
 
 // Builds one insert statement from the fields of a line, or nothing when the line is refused.
-using StatementMaker = std::u16string (*)(const std::vector<std::u16string_view>& f, std::u16string_view table);
+using StatementMaker = std::u16string (*)(const std::vector<std::u16string_view>& f,
+                                          std::u16string_view table);
 
 std::u16string ChannelInsert(const std::vector<std::u16string_view>& f, std::u16string_view table) {
     if (f.size() < 10 || WToI(f[6]) == 0 || !IsStreamAccepted(f[3])) return {};
     return u"insert into " + std::u16string(table) +
            u"(channel_key,key,name,location_key,location_name,weight,hz,url) values('" + Num(f[0]) + u"','" +
-           Num(f[1]) + u"','" + Txt(f[2]) + u"','" + Num(f[4]) + u"','" + Txt(f[5]) + u"','" + Num(f[7]) + u"','" +
-           Txt(f[8]) + u"','" + Txt(f[3]) + u"')";
+           Num(f[1]) + u"','" + Txt(f[2]) + u"','" + Num(f[4]) + u"','" + Txt(f[5]) + u"','" + Num(f[7]) +
+           u"','" + Txt(f[8]) + u"','" + Txt(f[3]) + u"')";
 }
 
 std::u16string LocationInsert(const std::vector<std::u16string_view>& f, std::u16string_view table) {
     if (f.size() < 2) return {};
-    return u"insert into " + std::u16string(table) + u"(key,name,index_) values('" + Num(f[0]) + u"','" + Txt(f[1]) +
-           u"','0')";
+    return u"insert into " + std::u16string(table) + u"(key,name,index_) values('" + Num(f[0]) + u"','" +
+           Txt(f[1]) + u"','0')";
 }
 
 std::u16string CategoryMapInsert(const std::vector<std::u16string_view>& f, std::u16string_view table) {
     if (f.size() < 5) return {};
     return u"insert into " + std::u16string(table) +
-           u"(key,channel_key,channel_name,category_key,category_name) values('" + Num(f[0]) + u"','" + Num(f[1]) +
-           u"','" + Txt(f[2]) + u"','" + Num(f[3]) + u"','" + Txt(f[4]) + u"')";
+           u"(key,channel_key,channel_name,category_key,category_name) values('" + Num(f[0]) + u"','" +
+           Num(f[1]) + u"','" + Txt(f[2]) + u"','" + Num(f[3]) + u"','" + Txt(f[4]) + u"')";
 }
 
 std::u16string CategoryInsert(const std::vector<std::u16string_view>& f, std::u16string_view table) {
     if (f.size() < 3) return {};
-    return u"insert into " + std::u16string(table) + u"(key,name,index_) values('" + Num(f[0]) + u"','" + Txt(f[1]) +
-           u"','" + Num(f[2]) + u"')";
+    return u"insert into " + std::u16string(table) + u"(key,name,index_) values('" + Num(f[0]) + u"','" +
+           Txt(f[1]) + u"','" + Num(f[2]) + u"')";
 }
 
 // A catalogue station: name, address and id only (and the province of a regional station),
 // never played, speed 0, created when the tree was built.
-CRadio* MakeStation(std::u16string&& name, std::u16string&& url, int id, const std::u16string& province, int64_t now) {
+CRadio* MakeStation(std::u16string&& name, std::u16string&& url, int id, const std::u16string& province,
+                    int64_t now) {
     auto* r = new CRadio();
     r->id = id;
     r->text = std::move(name);
@@ -229,7 +235,9 @@ bool CRadioManagement::Append(TreeNode* node, TreeNode* parent, TreeNode* after)
     return DataManagement::Append(node, parent, after);
 }
 
-bool CRadioManagement::Clear() { return DataManagement::Clear(); }
+bool CRadioManagement::Clear() {
+    return DataManagement::Clear();
+}
 
 bool CRadioManagement::Load() {
     SqlWriteQueue::Instance();
@@ -251,7 +259,8 @@ bool CRadioManagement::Load() {
     Clear();
     const auto now = static_cast<int64_t>(std::time(nullptr));
     if (db->TableExists(u"channel_v2") && db->TableExists(u"location_v2")) BuildLocationRoots(*db, now);
-    if (db->TableExists(u"category_v2") && db->TableExists(u"channel_category_map_v2")) BuildThemeRoot(*db, now);
+    if (db->TableExists(u"category_v2") && db->TableExists(u"channel_category_map_v2"))
+        BuildThemeRoot(*db, now);
     db->Execute(u"commit transaction;");
     return true;
 }
@@ -299,8 +308,10 @@ void CRadioManagement::BuildLocationRoots(CppSQLite3DB& db, int64_t now) {
         if (it == targets.end()) continue;
         Target& t = it->second;
         CRadio* r = MakeStation(q.TextField(1), q.TextField(2), q.IntField(0), t.province, now);
-        if (Append(r, t.group, t.last)) t.last = r;
-        else delete r;
+        if (Append(r, t.group, t.last))
+            t.last = r;
+        else
+            delete r;
     }
 }
 
@@ -337,8 +348,10 @@ void CRadioManagement::BuildThemeRoot(CppSQLite3DB& db, int64_t now) {
         if (it == targets.end()) continue;
         auto& [group, last] = it->second;
         CRadio* r = MakeStation(q.TextField(1), q.TextField(3), q.IntField(2), {}, now);
-        if (Append(r, group, last)) last = r;
-        else delete r;
+        if (Append(r, group, last))
+            last = r;
+        else
+            delete r;
     }
 }
 

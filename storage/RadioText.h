@@ -40,7 +40,9 @@ public:
     bool empty() const { return !text_; }
     size_t size() const { return text_ ? text_->size() : 0; }
 
-    friend bool operator==(const RadioText& a, std::u16string_view b) { return std::u16string_view(a.str()) == b; }
+    friend bool operator==(const RadioText& a, std::u16string_view b) {
+        return std::u16string_view(a.str()) == b;
+    }
     friend bool operator==(const RadioText& a, const char16_t* b) {
         return std::u16string_view(a.str()) == (b ? std::u16string_view(b) : std::u16string_view());
     }
@@ -50,8 +52,10 @@ public:
 private:
     static const std::u16string& Empty();
     void Assign(std::u16string_view text) {
-        if (text.empty()) text_.reset();
-        else text_ = std::make_unique<std::u16string>(text);
+        if (text.empty())
+            text_.reset();
+        else
+            text_ = std::make_unique<std::u16string>(text);
     }
 
     std::unique_ptr<std::u16string> text_;  // null while empty

@@ -68,14 +68,17 @@ void RecordPlanStore::Load() {
 void RecordPlanStore::SaveAll(SqlWriteQueue& queue) const {
     queue.Enqueue(std::u16string(u"DELETE FROM ") + kTable);
     for (const RecordPlan& p : m_plans) {
-        queue.Enqueue(Format(u"Insert Into %s(id,name,rate,radioid,isused,filename,grouname,begintime,endtime) "
-                             u"values(%d,'%s',%d,%d,%d,'%s','%s',%lld,%lld);",
-                             kTable, p.id, SqlEscape(p.name), p.rate, p.radioId, p.isUsed, SqlEscape(p.fileName),
-                             SqlEscape(p.groupName), p.beginTime, p.endTime));
+        queue.Enqueue(
+            Format(u"Insert Into %s(id,name,rate,radioid,isused,filename,grouname,begintime,endtime) "
+                   u"values(%d,'%s',%d,%d,%d,'%s','%s',%lld,%lld);",
+                   kTable, p.id, SqlEscape(p.name), p.rate, p.radioId, p.isUsed, SqlEscape(p.fileName),
+                   SqlEscape(p.groupName), p.beginTime, p.endTime));
     }
 }
 
-void RecordPlanStore::SaveAll() const { SaveAll(SqlWriteQueue::Instance()); }
+void RecordPlanStore::SaveAll() const {
+    SaveAll(SqlWriteQueue::Instance());
+}
 
 int RecordPlanStore::NextPlanId() const {
     int highest = 0;

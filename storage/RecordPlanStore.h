@@ -19,11 +19,11 @@ struct RecordPlan {
     int rate = 0;
     std::u16string name;  // station name
     int radioId = 0;
-    int isUsed = 0;             // enabled flag of the plan dialog
-    std::u16string fileName;    // folder and file name stem of the recording
-    std::u16string groupName;   // local-file group that receives the recording
-    int64_t beginTime = 0;      // seconds since 1970
-    int64_t endTime = 0;        // seconds since 1970
+    int isUsed = 0;            // enabled flag of the plan dialog
+    std::u16string fileName;   // folder and file name stem of the recording
+    std::u16string groupName;  // local-file group that receives the recording
+    int64_t beginTime = 0;     // seconds since 1970
+    int64_t endTime = 0;       // seconds since 1970
     int id = 0;
     // Run-time state of the scheduler, never stored.
     int runState = 0;

@@ -71,7 +71,8 @@ bool UnzipToFolder(std::u16string_view zipPath, std::u16string_view folder) {
     int rc = unzGoToFirstFile(zip.get());
     while (rc == UNZ_OK) {
         unz_file_info64 entry{};
-        if (unzGetCurrentFileInfo64(zip.get(), &entry, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
+        if (unzGetCurrentFileInfo64(zip.get(), &entry, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+            return false;
         std::string raw(entry.size_filename, '\0');
         if (unzGetCurrentFileInfo64(zip.get(), &entry, raw.data(), static_cast<uLong>(raw.size()), nullptr, 0,
                                     nullptr, 0) != UNZ_OK) {

@@ -9,7 +9,8 @@
 #include "storage/SqlEscape.h"
 #include "storage/SqlWriteQueue.h"
 
-CUserRadioMgr::CUserRadioMgr(std::u16string_view itemTable, std::u16string_view mapTable, std::u16string_view rootName)
+CUserRadioMgr::CUserRadioMgr(std::u16string_view itemTable, std::u16string_view mapTable,
+                             std::u16string_view rootName)
     : m_items(itemTable), m_rootName(rootName), m_map(mapTable) {
     m_items.AddColumn(u"id", u"integer PRIMARY KEY");
     m_items.AddColumn(u"LastPlayTime", u"time_t DEFAULT 0");
@@ -41,8 +42,8 @@ bool CUserRadioMgr::Load() {
     Append(root, nullptr, nullptr);
     const std::u16string& items = m_items.TableName();
     const std::u16string& map = m_map.TableName();
-    CppSQLite3Query q = db.Query(
-        Format(u"select * from %s,%s where %s.id = %s.itemid order by %s.mapid asc", items, map, items, map, map));
+    CppSQLite3Query q = db.Query(Format(u"select * from %s,%s where %s.id = %s.itemid order by %s.mapid asc",
+                                        items, map, items, map, map));
     TreeNode* last = nullptr;
     for (; !q.AtEnd(); q.NextRow()) {
         auto* r = new CRadio(q.TextField(u"name"), q.TextField(u"radioUrl"), q.TextField(u"webUrl"),
@@ -51,8 +52,10 @@ bool CUserRadioMgr::Load() {
                              q.TextField(u"kind"), q.Int64Field(u"CreateTime", 0), q.IntField(u"id", 0),
                              q.Int64Field(u"LastPlayTime", 0));
         r->Speed = q.IntField(u"Speed", 0);
-        if (Append(r, root, last)) last = r;
-        else delete r;
+        if (Append(r, root, last))
+            last = r;
+        else
+            delete r;
     }
     q.Finalize();
     db.Execute(u"commit transaction;");
@@ -90,13 +93,14 @@ bool CUserRadioMgr::AddItem(TreeNode* node, SqlWriteQueue* queue, bool copy) {
     }
     if (queue) {
         const CRadio& r = *station;
-        queue->Enqueue(Format(u"Insert Into %s(id,LastPlayTime,name,radioUrl,webUrl,iconUrl,playbill,Frequency,"
-                              u"country,province,city,kind,CreateTime,Speed) values(%d,%lld,'%s','%s','%s','%s','%s',"
-                              u"'%s','%s','%s','%s','%s',%lld,%d);",
-                              m_items.TableName(), r.id, r.LastPlayTime, SqlEscape(r.GetName()), SqlEscape(r.radioUrl),
-                              SqlEscape(r.webUrl.str()), SqlEscape(r.iconUrl.str()), SqlEscape(r.playbill.str()),
-                              SqlEscape(r.Frequency.str()), SqlEscape(r.country.str()), SqlEscape(r.province),
-                              SqlEscape(r.city.str()), SqlEscape(r.kind.str()), r.CreateTime, r.Speed));
+        queue->Enqueue(
+            Format(u"Insert Into %s(id,LastPlayTime,name,radioUrl,webUrl,iconUrl,playbill,Frequency,"
+                   u"country,province,city,kind,CreateTime,Speed) values(%d,%lld,'%s','%s','%s','%s','%s',"
+                   u"'%s','%s','%s','%s','%s',%lld,%d);",
+                   m_items.TableName(), r.id, r.LastPlayTime, SqlEscape(r.GetName()), SqlEscape(r.radioUrl),
+                   SqlEscape(r.webUrl.str()), SqlEscape(r.iconUrl.str()), SqlEscape(r.playbill.str()),
+                   SqlEscape(r.Frequency.str()), SqlEscape(r.country.str()), SqlEscape(r.province),
+                   SqlEscape(r.city.str()), SqlEscape(r.kind.str()), r.CreateTime, r.Speed));
     }
     return true;
 }
@@ -105,13 +109,14 @@ bool CUserRadioMgr::UpdateItem(TreeNode* node, SqlWriteQueue* queue) {
     if (!node || node->GetType() != TYPE_RADIO) return false;
     const auto& r = *static_cast<const CRadio*>(node);
     if (queue) {
-        queue->Enqueue(Format(u"update %s set LastPlayTime = %lld, name ='%s',radioUrl = '%s',webUrl = '%s',"
-                              u"iconUrl = '%s',playbill = '%s',Frequency = '%s',country = '%s',province = '%s',"
-                              u"city = '%s',kind = '%s',Speed = %d where id = %d",
-                              m_items.TableName(), r.LastPlayTime, SqlEscape(r.GetName()), SqlEscape(r.radioUrl),
-                              SqlEscape(r.webUrl.str()), SqlEscape(r.iconUrl.str()), SqlEscape(r.playbill.str()),
-                              SqlEscape(r.Frequency.str()), SqlEscape(r.country.str()), SqlEscape(r.province),
-                              SqlEscape(r.city.str()), SqlEscape(r.kind.str()), r.Speed, r.id));
+        queue->Enqueue(
+            Format(u"update %s set LastPlayTime = %lld, name ='%s',radioUrl = '%s',webUrl = '%s',"
+                   u"iconUrl = '%s',playbill = '%s',Frequency = '%s',country = '%s',province = '%s',"
+                   u"city = '%s',kind = '%s',Speed = %d where id = %d",
+                   m_items.TableName(), r.LastPlayTime, SqlEscape(r.GetName()), SqlEscape(r.radioUrl),
+                   SqlEscape(r.webUrl.str()), SqlEscape(r.iconUrl.str()), SqlEscape(r.playbill.str()),
+                   SqlEscape(r.Frequency.str()), SqlEscape(r.country.str()), SqlEscape(r.province),
+                   SqlEscape(r.city.str()), SqlEscape(r.kind.str()), r.Speed, r.id));
     }
     return true;
 }
@@ -168,9 +173,9 @@ bool CUserRadioMgr::ImportCompanionList(std::u16string_view path) {
         CppSQLite3Query q = db.Query(u"select * from UserRadios");
         for (; !q.AtEnd(); q.NextRow()) {
             auto* r = new CRadio(q.TextField(u"Name"), q.TextField(u"RadioURL"), q.TextField(u"WebURL"),
-                                 q.TextField(u"IconUrl"), q.TextField(u"RadioList"), u"中国", q.TextField(u"Location"),
-                                 {}, q.TextField(u"Frequency"), q.TextField(u"Kind"), q.Int64Field(u"CreateTime", 0),
-                                 0, 0);
+                                 q.TextField(u"IconUrl"), q.TextField(u"RadioList"), u"中国",
+                                 q.TextField(u"Location"), {}, q.TextField(u"Frequency"),
+                                 q.TextField(u"Kind"), q.Int64Field(u"CreateTime", 0), 0, 0);
             r->Speed = 0;
             if (!AddItem(r, &queue, false)) delete r;
         }

@@ -21,8 +21,8 @@ struct Outcome {
 
 Outcome Loxanradio(const std::string& appdata, const std::string& args) {
     const std::string errFile = appdata + "/stderr.txt";
-    const std::string cmd = "APPDATA='" + appdata + "' '" + testsupport::BinDir() + "/loxanradio' " + args + " 2>'" +
-                            errFile + "'";
+    const std::string cmd = "APPDATA='" + appdata + "' '" + testsupport::BinDir() + "/loxanradio' " + args +
+                            " 2>'" + errFile + "'";
     Outcome r;
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;

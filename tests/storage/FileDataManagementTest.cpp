@@ -60,7 +60,7 @@ TEST_F(FileDataManagementTest, GroupIdsKeepStoredValuesAndContinueAboveTheHighes
         db.Open(DatabasePath());
         db.Execute(u"insert into FileGroup(id,parentid,name) values(2,0,'Two')");
         db.Execute(u"insert into FileGroup(id,parentid,name) values(3,0,'Three')");
-        db.Execute(u"insert into FileGroup(id,parentid,name) values(5,99,'Five')");  // parent unknown: shown
+        db.Execute(u"insert into FileGroup(id,parentid,name) values(5,99,'Five')");   // parent unknown: shown
         db.Execute(u"insert into FileGroup(id,parentid,name) values(4,2,'Nested')");  // parent loaded: hidden
         db.Execute(u"insert into FileList(id,parentid,LastPlayTime,path) values(9,4,0,'/m/hidden.mp3')");
         db.Execute(u"insert into PlaylistMap(groupid,fileid) values(4,9)");
@@ -112,7 +112,8 @@ TEST_F(FileDataManagementTest, FilesRoundTripInListOrderAndGroupDeletesQueueThre
     again.Load();
     ASSERT_EQ(TopIds(again), (std::vector<int>{1, 2}));
     EXPECT_EQ(again.FindGroupById(2)->GetName(), u"Bob's list");
-    EXPECT_EQ(Paths(again.FindGroupById(2)), (std::vector<std::u16string>{u"/m/c.wma", u"/m/a.mp3", u"/m/b.wav"}));
+    EXPECT_EQ(Paths(again.FindGroupById(2)),
+              (std::vector<std::u16string>{u"/m/c.wma", u"/m/a.mp3", u"/m/b.wav"}));
     EXPECT_EQ(Paths(again.FindGroupById(1)), (std::vector<std::u16string>{u"/m/first.mp3", u"/m/d.mp3"}));
     EXPECT_EQ(static_cast<MyFile*>(again.FindGroupById(2)->GetFirstChild())->LastPlayTime, 777);
     // The counter continues above the stored files.

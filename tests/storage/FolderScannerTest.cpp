@@ -32,7 +32,8 @@ TEST(FolderScanner, SetExtensionsDropsEmptyPieces) {
 
 TEST(FolderScanner, TakesListedExtensionsExactlyAndDescends) {
     const std::string root = MakeTempDir("scan-ext");
-    for (const char* f : {"a.mp3", "b.wma", "c.MP3", "d.ogg", "mp3", "e.tar.wav", "f.mp3.txt"}) WriteFile(root + "/" + f, "");
+    for (const char* f : {"a.mp3", "b.wma", "c.MP3", "d.ogg", "mp3", "e.tar.wav", "f.mp3.txt"})
+        WriteFile(root + "/" + f, "");
     MakeTempDir("scan-ext/sub");
     WriteFile(root + "/sub/g.wav", "");
     FolderScanner s(true);

@@ -18,7 +18,9 @@ std::vector<std::u16string> Names(const CLastListManagement& m) {
     return out;
 }
 
-std::u16string N(int i) { return u"S" + IntToText(i); }
+std::u16string N(int i) {
+    return u"S" + IntToText(i);
+}
 
 void Play(CLastListManagement& list, const std::u16string& name, const std::u16string& url) {
     CRadio r;
@@ -80,8 +82,9 @@ TEST_F(StoresTest, RecentListLoadsMoreThanTenAndTrimsOnTheNextPlay) {
         CppSQLite3DB db;
         db.Open(DatabasePath());
         for (int i = 1; i <= 12; ++i) {
-            db.Execute(Format(u"insert into lastlist(id,LastPlayTime,name,radioUrl,Speed) values(%d,%d,'S%d','u%d',NULL)",
-                              i, i, i, i));
+            db.Execute(Format(
+                u"insert into lastlist(id,LastPlayTime,name,radioUrl,Speed) values(%d,%d,'S%d','u%d',NULL)",
+                i, i, i, i));
         }
     }
     CLastListManagement list([this] { return clock_; });
@@ -119,8 +122,8 @@ TEST_F(StoresTest, LastPlayValidityByType) {
         bool valid;
     };
     const Case cases[] = {
-        {1, u"Catalogue's", 0, true}, {1, u"Themed", 0, true}, {1, u"Mine", 0, true},  {1, u"Gone", 0, false},
-        {1, u"Fav", 1, true},         {1, u"Mine", 1, false},  {7, u"a", 2, true},      {8, u"a", 2, false},
+        {1, u"Catalogue's", 0, true}, {1, u"Themed", 0, true}, {1, u"Mine", 0, true}, {1, u"Gone", 0, false},
+        {1, u"Fav", 1, true},         {1, u"Mine", 1, false},  {7, u"a", 2, true},    {8, u"a", 2, false},
         {1, u"Fav", 3, false},        {1, u"", 0, false},
     };
     LastPlayStore().Load();  // start-up creates the table

@@ -19,7 +19,9 @@ using storesfixtures::WriteUtf16File;
 
 namespace {
 
-std::u16string U(const std::string& s) { return Utf8ToUtf16(s); }
+std::u16string U(const std::string& s) {
+    return Utf8ToUtf16(s);
+}
 
 // A station line of `length` UTF-16 units.
 std::string PaddedChannelLine(int key, size_t length) {
@@ -54,8 +56,9 @@ std::string WritePackageFixture() {
     channels += PaddedChannelLine(16, 1024) + "\n";
     channels += "117,17,AfterLongLine,https://a/after,11,北京,1,5,FM17,x\r\n";
     WriteUtf16File(dir + "/channel.txt", channels);
-    WriteUtf16File(dir + "/location.txt",
-                   "key,name,index\r\n42,推荐,9\r\n1,网络,9\r\n11,北京,9\r\n31,上海,9\r\n5,X,3\r\n33,Tail\r\n");
+    WriteUtf16File(
+        dir + "/location.txt",
+        "key,name,index\r\n42,推荐,9\r\n1,网络,9\r\n11,北京,9\r\n31,上海,9\r\n5,X,3\r\n33,Tail\r\n");
     WriteUtf16File(dir + "/category.txt", "key,name,index\r\n3,News,4\r\n7,Music,2\r\n");
     WriteUtf16File(dir + "/category_map.txt",
                    "key,channel_key,channel_name,category_key,category_name\r\n"
@@ -104,7 +107,9 @@ std::vector<TreeNode*> Children(const TreeNode* n) {
 
 class RadioManagementTest : public ::testing::Test {
 protected:
-    void SetUp() override { UseFreshDatabase(::testing::UnitTest::GetInstance()->current_test_info()->name()); }
+    void SetUp() override {
+        UseFreshDatabase(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
 
     void Import(const std::string& folder) {
         CRadioManagement store;
@@ -235,7 +240,8 @@ TEST_F(RadioManagementTest, LoadBuildsTheFourRoots) {
 
 TEST_F(RadioManagementTest, RecommendedStationsNeedTheirLocationRow) {
     const std::string dir = testsupport::MakeTempDir("package-no-42");
-    WriteUtf16File(dir + "/channel.txt", "h\n1,1,Rec,https://a/rec,42,推荐,1,5,FM,x\n2,2,Net,https://a/n,1,网络,1,5,FM,x\n");
+    WriteUtf16File(dir + "/channel.txt",
+                   "h\n1,1,Rec,https://a/rec,42,推荐,1,5,FM,x\n2,2,Net,https://a/n,1,网络,1,5,FM,x\n");
     WriteUtf16File(dir + "/location.txt", "h\n1,网络\n");
     WriteUtf16File(dir + "/category.txt", "h\n1,News,1\n");
     WriteUtf16File(dir + "/category_map.txt", "h\n1,1,Rec,1,News\n");

@@ -26,7 +26,8 @@ void WriteZip(const std::string& path, const std::vector<std::pair<std::string, 
     if (!z) throw std::runtime_error("cannot create " + path);
     for (const auto& [name, content] : entries) {
         zip_fileinfo info{};
-        zipOpenNewFileInZip(z, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION);
+        zipOpenNewFileInZip(z, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                            Z_DEFAULT_COMPRESSION);
         if (!content.empty()) zipWriteInFileInZip(z, content.data(), static_cast<unsigned>(content.size()));
         zipCloseFileInZip(z);
     }

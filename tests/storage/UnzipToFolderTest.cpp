@@ -11,7 +11,9 @@ using testsupport::MakeTempDir;
 using testsupport::ReadFile;
 
 namespace {
-std::u16string U(const std::string& s) { return Utf8ToUtf16(s); }
+std::u16string U(const std::string& s) {
+    return Utf8ToUtf16(s);
+}
 }  // namespace
 
 TEST(UnzipToFolder, WritesEntriesInFoldersAndFolderEntries) {
@@ -33,11 +35,8 @@ TEST(UnzipToFolder, RefusesEntriesThatLeaveTheFolder) {
         const char* escapee;  // where the entry would land, relative to the case folder
     };
     const Case cases[] = {
-        {"../evil.txt", "evil.txt"},
-        {"sub/../../evil.txt", "evil.txt"},
-        {"..\\evil.txt", "evil.txt"},
-        {"/ABS", nullptr},
-        {"C:/evil.txt", nullptr},
+        {"../evil.txt", "evil.txt"}, {"sub/../../evil.txt", "evil.txt"}, {"..\\evil.txt", "evil.txt"},
+        {"/ABS", nullptr},           {"C:/evil.txt", nullptr},
     };
     int n = 0;
     for (const Case& c : cases) {

@@ -26,7 +26,8 @@ std::vector<std::u16string> Names(const CUserRadioMgr& m) {
 }
 
 CUserRadioMgr Favorites() {
-    return CUserRadioMgr(CUserRadioMgr::kFavoriteTable, CUserRadioMgr::kFavoriteMap, CUserRadioMgr::kFavoriteRoot);
+    return CUserRadioMgr(CUserRadioMgr::kFavoriteTable, CUserRadioMgr::kFavoriteMap,
+                         CUserRadioMgr::kFavoriteRoot);
 }
 
 class UserRadioMgrTest : public ::testing::Test {
@@ -73,7 +74,8 @@ TEST_F(UserRadioMgrTest, IdsGrowAcrossDeletesAndCopiesRefuseDuplicates) {
 }
 
 TEST_F(UserRadioMgrTest, MapOrderSurvivesDeleteAndReload) {
-    CUserRadioMgr mine(CUserRadioMgr::kUserRadioTable, CUserRadioMgr::kUserRadioMap, CUserRadioMgr::kUserRadioRoot);
+    CUserRadioMgr mine(CUserRadioMgr::kUserRadioTable, CUserRadioMgr::kUserRadioMap,
+                       CUserRadioMgr::kUserRadioRoot);
     mine.Load();
     for (const char16_t* n : {u"One", u"Two", u"Three", u"Bob's"}) {
         ASSERT_TRUE(mine.AddItem(Station(n, std::u16string(u"http://") + n), &queue(), false));
@@ -137,8 +139,9 @@ TEST_F(UserRadioMgrTest, ImportsTheCompanionList) {
     {
         CppSQLite3DB db;
         db.Open(Utf8ToUtf16(path));
-        db.Execute(u"create table UserRadios(Name text, RadioURL text, WebURL text, IconUrl text, RadioList text,"
-                   u" Location text, Frequency text, Kind text, CreateTime integer)");
+        db.Execute(
+            u"create table UserRadios(Name text, RadioURL text, WebURL text, IconUrl text, RadioList text,"
+            u" Location text, Frequency text, Kind text, CreateTime integer)");
         db.Execute(u"insert into UserRadios values('Old','http://o','w','i','p','上海','FM1','news',0)");
         db.Execute(u"insert into UserRadios values('Dup','http://o','','','','','','',1000)");
     }
