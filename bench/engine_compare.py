@@ -25,6 +25,10 @@ import time
 import urllib.request
 
 
+# VLC refuses to run as root.
+AS_USER = ["runuser", "-u", "nobody", "--"] if os.getuid() == 0 else []
+
+
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
@@ -123,8 +127,8 @@ def first_audio_cmd(player, lxplay, url, fifo):
         return ["mpv", "--no-video", "--no-config", "--really-quiet", "--cache=no", "--demuxer-readahead-secs=0",
                 "--ao=pcm", "--ao-pcm-waveheader=no", f"--ao-pcm-file={fifo}", url], env
     if player == "vlc":
-        return ["cvlc", "-q", "--no-video", "--network-caching=0", "--aout=afile", f"--audiofile-file={fifo}",
-                "--no-audiofile-wav", "--audiofile-format=s16", url], env
+        return AS_USER + ["cvlc", "-q", "--no-video", "--network-caching=0", "--aout=afile",
+                          f"--audiofile-file={fifo}", "--no-audiofile-wav", "--audiofile-format=s16", url], env
     if player == "ffplay":
         env.update(SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=fifo, SDL_DISKAUDIODELAY="0")
         return ["ffplay", "-nodisp", "-loglevel", "quiet", "-fflags", "nobuffer", url], env
@@ -132,9 +136,11 @@ def first_audio_cmd(player, lxplay, url, fifo):
 
 
 def time_to_first_audio(player, lxplay, url, timeout=15.0):
-    d = tempfile.mkdtemp(prefix="lx-ttfa-")
+    d = tempfile.mkdtemp(prefix="lx-ttfa-", dir="/tmp")
+    os.chmod(d, 0o777)
     fifo = os.path.join(d, "out.pcm")
     os.mkfifo(fifo)
+    os.chmod(fifo, 0o666)
     cmd, env = first_audio_cmd(player, lxplay, url, fifo)
     start = time.monotonic()
     p = subprocess.Popen(cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
@@ -177,24 +183,51 @@ def usage_cmd(player, lxplay, url, duration):
     if player == "mpv":
         return ["mpv", "--no-video", "--no-config", "--really-quiet", "--ao=null", url], env
     if player == "vlc":
-        return ["cvlc", "-q", "--no-video", "--aout=dummy", url], env
+        return AS_USER + ["cvlc", "-q", "--no-video", "--aout=dummy", url], env
     if player == "ffplay":
         env.update(SDL_AUDIODRIVER="dummy")
         return ["ffplay", "-nodisp", "-loglevel", "quiet", url], env
     raise ValueError(player)
 
 
+def child_rss_mb(time_pid):
+    """Resident memory (MB) of the player that GNU time started."""
+    try:
+        pid = time_pid
+        while True:  # down to the player (below runuser, when used)
+            children = open(f"/proc/{pid}/task/{pid}/children").read().split()
+            if not children:
+                break
+            pid = children[0]
+        for line in open(f"/proc/{pid}/status"):
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1]) / 1024.0
+    except (OSError, IndexError, ValueError):
+        pass
+    return None
+
+
 def measure_usage(players, lxplay, url, duration):
-    """Runs the players side by side for `duration` s; CPU seconds and peak RSS (MB) of each."""
+    """Runs the players side by side for `duration` s: CPU seconds, resident memory while playing
+    (median of samples every 2 s from a third of the run on) and the peak, in MB."""
     out = {}
     procs = {}
+    samples = {p: [] for p in players}
     for pl in players:
         cmd, env = usage_cmd(pl, lxplay, url, duration)
         # GNU time reports the rusage of the player it waited for.
         procs[pl] = subprocess.Popen(["/usr/bin/time", "-f", "%U %S %M", "-o", f"/tmp/lx-usage-{pl}.txt"] + cmd,
                                      env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                      start_new_session=True)
-    time.sleep(duration + 0.5)
+    start = time.monotonic()
+    while time.monotonic() - start < duration - 0.5:
+        time.sleep(2)
+        if time.monotonic() - start >= duration / 3:
+            for pl, p in procs.items():
+                rss = child_rss_mb(p.pid)
+                if rss is not None:
+                    samples[pl].append(rss)
+    time.sleep(max(0.0, duration + 0.5 - (time.monotonic() - start)))
     for pl, p in procs.items():
         if pl != "lxplay":
             os.killpg(p.pid, signal.SIGINT)  # reaches the player; time then writes its report
@@ -206,9 +239,10 @@ def measure_usage(players, lxplay, url, duration):
             p.wait()
         try:
             u, s, m = open(f"/tmp/lx-usage-{pl}.txt").read().split()[-3:]
-            out[pl] = (float(u) + float(s), int(m) / 1024.0)
+            rss = statistics.median(samples[pl]) if samples[pl] else None
+            out[pl] = (float(u) + float(s), rss, int(m) / 1024.0)
         except Exception:
-            out[pl] = (None, None)
+            out[pl] = (None, None, None)
     return out
 
 
@@ -235,14 +269,16 @@ def main():
                 times = [t for t in (time_to_first_audio(p, args.lxplay, servers.url(s)) for _ in range(args.runs)) if t]
                 row.append(f"{statistics.median(times):10.3f}" if times else f"{'-':>10}")
             print(f"{s:<8}" + "".join(row), flush=True)
-        print(f"\nCPU seconds / peak RSS MB for {args.duration} s side by side (lxplay with spectrum)")
-        print("stream  " + "".join(f"{p:>16}" for p in players))
+        print(f"\nCPU seconds / RSS MB while playing / peak RSS MB, {args.duration} s side by side "
+              "(lxplay with spectrum)")
+        print("stream  " + "".join(f"{p:>24}" for p in players))
         for s in streams:
             usage = measure_usage(players, args.lxplay, servers.url(s), args.duration)
             cells = []
             for p in players:
-                cpu, rss = usage[p]
-                cells.append(f"{cpu:7.2f} /{rss:6.1f}".rjust(16) if cpu is not None else f"{'-':>16}")
+                cpu, rss, peak = usage[p]
+                text = f"{cpu:6.2f} /{rss:6.1f} /{peak:6.1f}" if cpu is not None and rss is not None else "-"
+                cells.append(text.rjust(24))
             print(f"{s:<8}" + "".join(cells), flush=True)
     finally:
         servers.down()

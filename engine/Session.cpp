@@ -320,6 +320,7 @@ Session::OpenResult Session::OpenNetwork(const std::string& url, int depth) {
         EngineTrace("%s: %s", url.c_str(), stream->ErrorText().c_str());
         return abort_ ? OpenResult::Aborted : OpenResult::Failed;
     }
+    EngineTrace("%s: answered %s", url.c_str(), stream->ContentType().c_str());
     const std::string base = stream->EffectiveUrl().empty() ? url : stream->EffectiveUrl();
     const std::string type = stream->ContentType();
     const int icyBitrate = stream->IcyBitrate();
@@ -371,6 +372,7 @@ Session::OpenResult Session::OpenNetwork(const std::string& url, int depth) {
         if (abort_) return OpenResult::Aborted;
         return ioError ? OpenResult::Failed : OpenResult::Unsupported;
     }
+    EngineTrace("%s: demuxer %s open", base.c_str(), format_->iformat->name);
     const OpenResult r = FinishOpen(formatName == nullptr);
     if (r == OpenResult::Ok && icyBitrate > 0) {
         std::lock_guard<std::mutex> lock(stateMutex_);
@@ -577,6 +579,7 @@ bool Session::DeliverFrame(AVFrame* frame) {
     } else {
         av_channel_layout_copy(&inLayout, &frame->ch_layout);
     }
+    if (!ring_) EngineTrace("%s: first sound decoded", config_.address.c_str());
     if (!ring_ && !EnsureOutput(frame->sample_rate, inLayout.nb_channels == 1 ? 1 : 2)) {
         av_channel_layout_uninit(&inLayout);
         return false;
