@@ -3,6 +3,11 @@
 #include <utility>
 
 #include "app/ArgumentHandOff.h"
+#include "net/GetAllRadioResourceEvent.h"
+#include "net/GetListenerCountHandler.h"
+#include "net/HttpClient.h"
+#include "net/ListenerCountRequest.h"
+#include "net/RadioResourceUpdate.h"
 #include "platform/SharedMemory.h"
 #include "platform/Text.h"
 #include "platform/Trace.h"
@@ -13,6 +18,8 @@
 CMainDlg::CMainDlg(std::u16string program_path) : program_path_(std::move(program_path)) {}
 
 CMainDlg::~CMainDlg() {
+    GetListenerCountHandler::DestroyInstance();
+    GetAllRadioResourceEvent::DestroyInstance();
     if (hwnd_) DestroyWindow(hwnd_);
 }
 
@@ -30,6 +37,12 @@ void CMainDlg::OnInitDialog() {
     } catch (const CppSQLite3Exception& e) {
         LX_TRACE(std::string("configuration not loaded, running with defaults: ") + e.what());
     }
+    HttpClient::GetInstance();
+    try {
+        radio_store_.Load();
+    } catch (const CppSQLite3Exception& e) {
+        LX_TRACE(std::string("catalogue not loaded: ") + e.what());
+    }
     PostMessage(hwnd_, kMsgLateInit, 0, 0);
     SqlWriteQueue::Instance().StartWriter();
     LX_TRACE(u"initialised; program " + program_path_);
@@ -38,6 +51,33 @@ void CMainDlg::OnInitDialog() {
 void CMainDlg::OnLateInit() {
     late_initialised_ = true;
     LX_TRACE("late initialisation");
+    listener_poster_ = std::make_unique<ListenerCountPoster>(hwnd_);
+    GetListenerCountHandler::Instance().SetReceiver(listener_poster_.get());
+    GetListenerCountHandler::Instance().Start();
+    GetAllRadioResourceEvent::Instance().Handler().SetWindow(hwnd_);
+    RadioResourceUpdate::Request(this);
+}
+
+void CMainDlg::OnNewRadioResourceVersion(const RadioResourceVersionInfo& info) {
+    RadioResourceUpdate::StartPackageDownload(info);
+}
+
+void CMainDlg::OnRadioResourceReady() {
+    const bool imported = RadioResourceUpdate::ImportDownloadedPackage(radio_store_, [this] {
+        try {
+            radio_store_.Load();
+        } catch (const CppSQLite3Exception& e) {
+            LX_TRACE(std::string("catalogue not reloaded: ") + e.what());
+        }
+    });
+    LX_TRACE(imported ? "5038: downloaded package imported" : "5038: downloaded package incomplete, not imported");
+}
+
+void CMainDlg::OnListenerCounts(WPARAM wParam, LPARAM lParam) {
+    const std::unique_ptr<ListenerCountResults> results(ListenerCountPoster::Take(wParam));
+    if (!results) return;
+    LX_TRACE(Format(u"5046: %d listener count(s) for group %d", static_cast<int>(results->size()),
+                    static_cast<int>(lParam)));
 }
 
 void CMainDlg::OnRestore(WPARAM wParam, LPARAM lParam) {
@@ -78,6 +118,19 @@ LRESULT CMainDlg::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         case kMsgLateInit:
             OnLateInit();
             return 0;
+        case kMsgRadioResourceReady:
+            OnRadioResourceReady();
+            return 0;
+        case kMsgListenerCounts:
+            OnListenerCounts(wParam, lParam);
+            return 0;
+        case kMsgRequestListenerCounts: {
+            ListenerCountRequest::Kind kind;
+            if (ListenerCountRequest::ForNode(reinterpret_cast<const TreeNode*>(wParam), &kind)) {
+                ListenerCountRequest::Request(kind.groupId, kind.type, kind.typeKey);
+            }
+            return 0;
+        }
         case WM_LX_FOREGROUND:
             received_.push_back({msg, wParam, lParam, {}});
             LX_TRACE("come to the front");

@@ -114,6 +114,8 @@ public:
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+        // An abort must not wait for a name look-up still running in curl's resolver thread.
+        curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
         curl_easy_setopt(easy, CURLOPT_USERAGENT, "HttpClient");
         curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits_.connect_ms));
