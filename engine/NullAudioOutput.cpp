@@ -1,6 +1,8 @@
 // Null output with an ideal real-time clock (see the header).
 #include "NullAudioOutput.h"
 
+#include <pthread.h>
+
 #include <chrono>
 #include <cstdint>
 #include <vector>
@@ -14,7 +16,10 @@ NullAudioOutput::~NullAudioOutput() { Stop(); }
 bool NullAudioOutput::Start(AudioRing* ring) {
     ring_ = ring;
     stop_ = false;
-    thread_ = std::thread([this] { Run(); });
+    thread_ = std::thread([this] {
+        pthread_setname_np(pthread_self(), "lx-output");
+        Run();
+    });
     return true;
 }
 
@@ -36,7 +41,7 @@ void NullAudioOutput::Run() {
     std::vector<int16_t> scratch;
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stop_) {
-        wake_.wait_for(lock, std::chrono::milliseconds(10));
+        wake_.wait_for(lock, std::chrono::milliseconds(20));
         if (stop_) break;
         const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
         const uint64_t due = static_cast<uint64_t>(elapsed.count()) * rate / 1000000u;

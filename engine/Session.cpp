@@ -19,6 +19,8 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -117,10 +119,12 @@ Session::~Session() {
 void Session::Start() {
     threadCount_ = 2;
     decodeThread_ = std::thread([this] {
+        pthread_setname_np(pthread_self(), "lx-decode");
         DecodeMain();
         ++finishedThreads_;
     });
     clockThread_ = std::thread([this] {
+        pthread_setname_np(pthread_self(), "lx-clock");
         ClockMain();
         ++finishedThreads_;
     });
@@ -655,8 +659,12 @@ void Session::ClockMain() {
     Notifier& notifier = *config_.notifier;
     const uint32_t gen = config_.generation;
     std::unique_lock<std::mutex> lock(stateMutex_);
+    auto wake = Clock::now();
     while (!stopping_) {
-        stateChanged_.wait_for(lock, kClockTick);
+        // While buffering, look often (playing starts on the next tick); while playing, wake
+        // only when a position or spectrum update is due.
+        wake = phase_ == Phase::Playing && !paused_ ? std::max(wake, Clock::now()) : Clock::now() + kClockTick;
+        stateChanged_.wait_until(lock, wake);
         if (stopping_) break;
         if (!ring_) continue;
         AudioRing& ring = *ring_;
@@ -707,6 +715,8 @@ void Session::ClockMain() {
             }
             lastSpectrum = now;
         }
+        wake = std::min(lastPosition + kPositionInterval, spectrum_ ? lastSpectrum + kSpectrumInterval : lastPosition + kPositionInterval);
+        wake = std::min(wake, now + kPositionInterval);
     }
 }
 

@@ -301,7 +301,7 @@ int main(int argc, char** argv) {
             nextTrim = Clock::now() + std::chrono::seconds(30);
         }
         Event e;
-        if (!queue.Pop(&e, std::chrono::milliseconds(20))) continue;
+        if (!queue.Pop(&e, std::chrono::milliseconds(100))) continue;
         const bool current = e.message == 0 || e.message == LXMSG_POSITION || e.message == LXMSG_SPECTRUM ||
                              static_cast<uint32_t>(e.lParam) == engine->GetGeneration();
         switch (e.message) {
