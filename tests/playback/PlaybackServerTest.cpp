@@ -64,6 +64,10 @@ protected:
     void SetUp() override {
         library_ = testsupport::BinDir() + "/" + LXPLAYER_LIBRARY_NAME;
         if (!PathExists(Utf8ToUtf16(library_))) GTEST_SKIP() << "no engine at " << library_;
+        // The engine's libraries keep process-wide state from their global initialisation, which
+        // an unload would orphan (the leak checker reports it); keep it mapped for the process.
+        static void* pinned = dlopen(library_.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+        ASSERT_NE(pinned, nullptr) << dlerror();
         const std::string dir = testsupport::MakeTempDir("media");
         tone_ = dir + "/tone.mp3";
         ASSERT_TRUE(enginetest::MakeTone(tone_, 20, "-c:a libmp3lame -b:a 128k"));
