@@ -52,9 +52,13 @@ bool CWinCtrlImpl::CreateHostWindow(HWND owner, const Rect& screenRect, std::u16
     m_native->SetGeometry(screenRect);
     const std::u16string typeName(GetTypeName());
     const CreateRecord record{m_rect.x, m_rect.y, m_rect.width, m_rect.height, m_text.c_str(), typeName.c_str()};
-    SendControlMessage(this, DUI_CREATE, 0, reinterpret_cast<LPARAM>(&record));
+    if (m_dialogBased) {
+        SendControlMessage(this, DUI_INITDIALOG, 0, 0);
+    } else {
+        SendControlMessage(this, DUI_CREATE, 0, reinterpret_cast<LPARAM>(&record));
+    }
     if (m_loader) LoadSkinProperties(m_loader, true, 0);
-    SendControlMessage(this, DUI_PROPERTIESLOADED, 0, 0);
+    if (!m_dialogBased) SendControlMessage(this, DUI_PROPERTIESLOADED, 0, 0);
     return true;
 }
 

@@ -66,6 +66,9 @@ public:
     void SetShapeMode(int mode);
     int GetShapeMode() const { return m_shapeMode; }
     void SetResizable(bool on);
+    // Dialog-based hosts (set before creation) get DUI_INITDIALOG instead of DUI_CREATE and no
+    // DUI_PROPERTIESLOADED.
+    void SetDialogBased(bool on) { m_dialogBased = on; }
     void SetTrackSizes(Size minimum, Size maximum);
     Size GetMinTrackSize() const { return m_minTrack; }
     Size GetMaxTrackSize() const { return m_maxTrack; }
@@ -99,5 +102,6 @@ private:
     bool m_pushing = false;         // pushing the dirty rectangle down: invalidations are part of it
     bool m_paintPosted = false;
     bool m_tickRunning = false;
+    bool m_dialogBased = false;
     bool m_sizing = false;          // laying the root out after a window size change
 };

@@ -502,3 +502,19 @@ TEST_F(HostFixture, AlphaChangesInvalidateOnlyWhenTheStoredValueChanges) {
     button1.SetText(u"same");
     EXPECT_TRUE(host.GetWindowDirtyRect().IsEmpty());
 }
+
+TEST(DialogHostTest, DialogBasedHostsGetInitDialogInsteadOfCreate) {
+    struct LoggingHost : CWinCtrlImpl {
+        bool ProcessMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+            if (msg == DUI_CREATE || msg == DUI_INITDIALOG || msg == DUI_PROPERTIESLOADED) seen.push_back(msg);
+            return CWinCtrlImpl::ProcessMessage(msg, wParam, lParam, result);
+        }
+        std::vector<UINT> seen;
+    };
+    LoggingHost window, dialog;
+    dialog.SetDialogBased(true);
+    ASSERT_TRUE(window.CreateHostWindow(nullptr, {0, 0, 50, 50}));
+    ASSERT_TRUE(dialog.CreateHostWindow(nullptr, {0, 0, 50, 50}));
+    EXPECT_EQ(window.seen, (std::vector<UINT>{DUI_CREATE, DUI_PROPERTIESLOADED}));
+    EXPECT_EQ(dialog.seen, (std::vector<UINT>{DUI_INITDIALOG}));
+}
