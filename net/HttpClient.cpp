@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/Paths.h"
@@ -299,7 +300,8 @@ private:
         task_.m_pResult.reset();
         task_.m_dwResultLen = 0;
         if (size == 0) return true;
-        task_.m_pResult = std::make_unique<uint8_t[]>(size);
+        task_.m_pResult = AllocateHttpBuffer(size);
+        if (!task_.m_pResult) return false;
         uint32_t done = 0;
         while (done < size) {
             const ssize_t n = pread(fd_, task_.m_pResult.get() + done, size - done, done);
@@ -349,8 +351,13 @@ void HttpClient::DestroyInstance() {
 HttpClient::HttpClient() { window_ = CreateMessageWindow(this); }
 
 HttpClient::~HttpClient() {
-    if (window_) DestroyWindow(window_);
-    window_ = nullptr;
+    HWND window = nullptr;
+    {
+        // The worker posts under the lock; from here on its posts find no window.
+        CriticalSectionLock lock(lock_);
+        std::swap(window, window_);
+    }
+    if (window) DestroyWindow(window);
     exiting_ = true;
     exit_.Set();
     {

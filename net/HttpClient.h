@@ -4,9 +4,9 @@
 //
 // Threading: made on the user-interface thread by the first GetInstance; AddTask,
 // RemoveTaskEvent and DestroyInstance are called there. The worker exists only while tasks are
-// queued. lock_ (re-entrant) guards queue_, current_, delivering_, worker_ and worker_alive_, and
-// is held while a handler runs; session_mutex_ guards multi_ against the wake-up from
-// DestroyInstance. Lock order: lock_ before session_mutex_.
+// queued. lock_ (re-entrant) guards window_, queue_, current_, delivering_, worker_ and
+// worker_alive_, and is held while a handler runs; session_mutex_ guards multi_ against the
+// wake-up from DestroyInstance. Lock order: lock_ before session_mutex_.
 #pragma once
 
 #include <atomic>

@@ -1,13 +1,36 @@
 #include "net/HttpTask.h"
 
+#include <sys/mman.h>
+
 #include <cstring>
+#include <new>
 
 #include "platform/Text.h"
 #include "platform/Trace.h"
 
 namespace {
 char16_t LowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+constexpr size_t kMappedFrom = 2u << 20;
 }  // namespace
+
+void HttpBufferFree::operator()(uint8_t* p) const {
+    if (!p) return;
+    if (mapped_bytes) {
+        munmap(p, mapped_bytes);
+    } else {
+        delete[] p;
+    }
+}
+
+HttpBuffer AllocateHttpBuffer(size_t bytes) {
+    if (bytes >= kMappedFrom) {
+        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) return HttpBuffer();
+        madvise(p, bytes, MADV_HUGEPAGE);
+        return HttpBuffer(static_cast<uint8_t*>(p), HttpBufferFree{bytes});
+    }
+    return HttpBuffer(new (std::nothrow) uint8_t[bytes]);
+}
 
 size_t HttpHeaderNameHash::operator()(const std::u16string& name) const {
     size_t h = 1469598103934665603ull;

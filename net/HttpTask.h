@@ -19,6 +19,17 @@ struct HttpHeaderNameEqual {
 };
 using HttpHeaderMap = std::unordered_map<std::u16string, std::u16string, HttpHeaderNameHash, HttpHeaderNameEqual>;
 
+// A response body in memory. Large ones are mapped so the system can back them with huge pages
+// (touching tens of megabytes of small pages costs more than receiving them); the deleter knows
+// which kind it holds.
+struct HttpBufferFree {
+    size_t mapped_bytes = 0;  // 0: allocated with new[]
+    void operator()(uint8_t* p) const;
+};
+using HttpBuffer = std::unique_ptr<uint8_t[], HttpBufferFree>;
+// Uninitialised room for `bytes` bytes; null when it cannot be had.
+HttpBuffer AllocateHttpBuffer(size_t bytes);
+
 class HttpTask {
 public:
     // `save_path` empty: the body is kept in m_pResult. A path ending in a separator names a
@@ -52,6 +63,6 @@ public:
     uint8_t m_bKeepUrlOnRedirect = 1;
     // 1: the client drops its connections and cookies before running this task.
     uint8_t m_bNewSession = 0;
-    std::unique_ptr<uint8_t[]> m_pResult;
+    HttpBuffer m_pResult;
     uint32_t m_dwResultLen = 0;
 };

@@ -102,7 +102,7 @@ protected:
 
 TEST_F(HttpClientTest, BodiesOfEverySizeArriveWholeInMemory) {
     // 1024 bytes once needed a second, empty read; 1000 bytes one read; 0 bytes is no body.
-    for (size_t n : {0u, 1u, 1000u, 1024u, 1025u, 300000u}) {
+    for (size_t n : {0u, 1u, 1000u, 1024u, 1025u, 300000u, 3u << 20}) {
         SCOPED_TRACE(n);
         RecordingEvent event;
         Run(NewTask("/test/bytes?n=" + std::to_string(n)), event);
