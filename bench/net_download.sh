@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # HTTP client throughput next to curl -o: starts the web-service simulator on 127.0.0.1, fetches a
 # 50 MB body with curl and with bench_net_download (to a file and to memory), prints MB/s and the
-# ratio. Usage: bench/net_download.sh [BUILD_DIR]   (default: build)
+# ratio (medians of five runs each). Usage: bench/net_download.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -14,21 +14,20 @@ for _ in $(seq 100); do grep -q listening "$work/sim.out" && break; sleep 0.1; d
 base=$(sed -n 's/.*listening on //p' "$work/sim.out")
 url="$base/test/blob?size=$size"
 
-best=0
-for _ in 1 2 3; do
-  bps=$(curl -s --noproxy '*' -o "$work/curl.bin" -w '%{speed_download}' "$url")
-  best=$(python3 -c "print(max($best, $bps))")
+speeds=()
+for _ in 1 2 3 4 5; do
+  speeds+=("$(curl -s --noproxy '*' -o "$work/curl.bin" -w '%{speed_download}' "$url")")
 done
-curl_mbs=$(python3 -c "print(round($best / 1048576, 1))")
+curl_mbs=$(python3 -c "import statistics, sys; print(round(statistics.median(map(float, sys.argv[1:])) / 1048576, 1))" "${speeds[@]}")
 
-LOXANRADIO_BENCH_URL=$base "$build/bin/bench_net_download" --benchmark_repetitions=3 \
+LOXANRADIO_BENCH_URL=$base "$build/bin/bench_net_download" --benchmark_repetitions=5 \
   --benchmark_report_aggregates_only=true --benchmark_format=json --benchmark_out="$work/bench.json" \
   --benchmark_out_format=json > /dev/null
 python3 - "$work/bench.json" "$curl_mbs" <<'PY'
 import json, sys
 runs = json.load(open(sys.argv[1]))["benchmarks"]
 curl = float(sys.argv[2])
-print("curl -o (best of 3):            %8.1f MB/s" % curl)
+print("%-32s %8.1f MB/s" % ("curl -o (median of 5)", curl))
 for r in runs:
     if r.get("aggregate_name") != "median":
         continue
