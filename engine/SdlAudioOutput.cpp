@@ -15,27 +15,35 @@ int g_sdlUsers = 0;  // guarded by g_sdlMutex
 
 SdlAudioOutput::~SdlAudioOutput() { Stop(); }
 
+bool SdlAudioOutput::AcquireAudio() {
+    std::lock_guard<std::mutex> lock(g_sdlMutex);
+    if (g_sdlUsers == 0) {
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        SDL_SetMainReady();
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    }
+    ++g_sdlUsers;
+    return true;
+}
+
+void SdlAudioOutput::ReleaseAudio() {
+    std::lock_guard<std::mutex> lock(g_sdlMutex);
+    if (--g_sdlUsers == 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
 bool SdlAudioOutput::Start(AudioRing* ring) {
     ring_ = ring;
-    {
-        std::lock_guard<std::mutex> lock(g_sdlMutex);
-        if (g_sdlUsers == 0) {
-            SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-            SDL_SetMainReady();
-            if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-                error_ = SDL_GetError();
-                return false;
-            }
-        }
-        ++g_sdlUsers;
-        subsystem_ = true;
+    if (!AcquireAudio()) {
+        error_ = SDL_GetError();
+        return false;
     }
+    subsystem_ = true;
     SDL_AudioSpec want{};
     SDL_AudioSpec have{};
     want.freq = ring->SampleRate();
     want.format = AUDIO_S16SYS;
     want.channels = static_cast<Uint8>(ring->Channels());
-    want.samples = 2048;
+    want.samples = 1024;  // about 23 ms: sound starts soon after the buffer is full
     want.callback = &SdlAudioOutput::Callback;
     want.userdata = this;
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
@@ -54,8 +62,7 @@ void SdlAudioOutput::Stop() {
         device_ = 0;
     }
     if (subsystem_) {
-        std::lock_guard<std::mutex> lock(g_sdlMutex);
-        if (--g_sdlUsers == 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        ReleaseAudio();
         subsystem_ = false;
     }
 }

@@ -11,6 +11,11 @@ namespace lxengine {
 
 class SdlAudioOutput final : public AudioOutput {
 public:
+    // Initialises SDL's audio part ahead of time (a slow step on some systems); each true result
+    // must be matched by one ReleaseAudio. Any thread.
+    static bool AcquireAudio();
+    static void ReleaseAudio();
+
     ~SdlAudioOutput() override;
     bool Start(AudioRing* ring) override;
     void Stop() override;
@@ -21,7 +26,7 @@ private:
 
     AudioRing* ring_ = nullptr;
     SDL_AudioDeviceID device_ = 0;
-    bool subsystem_ = false;
+    bool subsystem_ = false;  // holds one AcquireAudio
     std::string error_;
 };
 

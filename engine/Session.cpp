@@ -36,6 +36,7 @@ extern "C" {
 #include "NetworkInput.h"
 #include "Notifier.h"
 #include "Playlist.h"
+#include "SdlAudioOutput.h"
 #include "SpectrumAnalyzer.h"
 
 namespace lxengine {
@@ -643,7 +644,9 @@ bool Session::DeliverFrame(AVFrame* frame) {
         }
     }
     if (config_.recorder && config_.recorder->WantsPcm()) config_.recorder->OnPcm(config_.generation, samples, frames);
-    return ring_->Push(samples, frames);
+    if (!ring_->Push(samples, frames)) return false;
+    if (!ring_->Running()) stateChanged_.notify_all();  // buffering: let the clock look at once
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -651,6 +654,13 @@ bool Session::DeliverFrame(AVFrame* frame) {
 // ---------------------------------------------------------------------------------------------
 
 void Session::ClockMain() {
+    // Warm up the sound device's library while the decode thread waits for the network.
+    const bool sdl = !config_.nullOutput && SdlAudioOutput::AcquireAudio();
+    ClockLoop();
+    if (sdl) SdlAudioOutput::ReleaseAudio();
+}
+
+void Session::ClockLoop() {
     std::unique_ptr<SpectrumAnalyzer> analyzer;
     std::vector<float> history(SpectrumAnalyzer::kFftSize);
     auto lastPosition = Clock::time_point{};

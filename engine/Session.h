@@ -83,6 +83,7 @@ private:
 
     void DecodeMain();
     void ClockMain();
+    void ClockLoop();
     bool ShouldAbort() const;
     static int InterruptCallback(void* self);
     static int IoOpen(AVFormatContext* s, AVIOContext** pb, const char* url, int flags, AVDictionary** options);

@@ -561,5 +561,5 @@ TEST(LxPlayTest, PrintsJsonLinesAndExitsWithTheDocumentedCodes) {
     const auto start = Clock::now();
     EXPECT_EQ(run("--ao null --seconds 1 '" + Mp3Tone() + "'", &out), 0);
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 2900);
-    EXPECT_EQ(out.find("\"value\": 5}"), std::string::npos);
+    EXPECT_EQ(out.find("\"event\": \"state\", \"value\": 5}"), std::string::npos) << out;  // ended by --seconds
 }
