@@ -333,6 +333,35 @@ TEST_F(HttpClientTest, RemovingQueuedEventsDeletesTheirTasks) {
     EXPECT_EQ(sim_.RequestCount(), 1u);
 }
 
+// Waits, without handling anything, until the client's outcome message is queued on this thread.
+bool OutcomeQueued(uint32_t timeout_ms = 10000) {
+    const uint64_t deadline = GetTickCount64() + timeout_ms;
+    MSG msg;
+    while (!PeekMessage(&msg, false)) {
+        if (GetTickCount64() >= deadline) return false;
+        WaitMessage(5);
+    }
+    return msg.message == WM_HTTP_TASK_SUCCEEDED || msg.message == WM_HTTP_TASK_FAILED;
+}
+
+TEST_F(HttpClientTest, WithdrawnEventOfAnOutcomeOnItsWayIsNotCalled) {
+    RecordingEvent event;
+    ASSERT_TRUE(client_->AddTask(NewTask("/test/bytes?n=10"), &event));
+    ASSERT_TRUE(OutcomeQueued());
+    client_->RemoveTaskEvent(&event);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return client_->PendingCount() == 0; }));
+    EXPECT_EQ(event.calls(), 0);
+}
+
+TEST_F(HttpClientTest, DestroyDropsOutcomesOnTheirWay) {
+    RecordingEvent event;
+    ASSERT_TRUE(client_->AddTask(NewTask("/test/bytes?n=10"), &event));
+    ASSERT_TRUE(OutcomeQueued());
+    HttpClient::DestroyInstance();
+    testsupport::WaitUntil([] { return false; }, 100);
+    EXPECT_EQ(event.calls(), 0);
+}
+
 TEST_F(HttpClientTest, BrokenTransfersFailAndLeaveNoStagingFile) {
     HttpTimeouts limits;
     limits.send_ms = 1500;
