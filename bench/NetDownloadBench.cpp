@@ -65,8 +65,12 @@ void Download(benchmark::State& state, bool to_file) {
 }
 
 // File cases first, small then large: their peak must stay flat before memory cases raise it.
-void BM_DownloadToFile(benchmark::State& state) { Download(state, true); }
-void BM_DownloadToMemory(benchmark::State& state) { Download(state, false); }
+void BM_DownloadToFile(benchmark::State& state) {
+    Download(state, true);
+}
+void BM_DownloadToMemory(benchmark::State& state) {
+    Download(state, false);
+}
 
 BENCHMARK(BM_DownloadToFile)->Arg(5 << 20)->Arg(50 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DownloadToMemory)->Arg(50 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -19,7 +19,8 @@ void GetAllRadioResourceEvent::DestroyInstance() {
     g_event.reset();
 }
 
-GetAllRadioResourceEvent::GetAllRadioResourceEvent() : handler_(std::make_shared<GetAllRadioResourceHandler>()) {}
+GetAllRadioResourceEvent::GetAllRadioResourceEvent()
+    : handler_(std::make_shared<GetAllRadioResourceHandler>()) {}
 
 GetAllRadioResourceEvent::~GetAllRadioResourceEvent() = default;
 

@@ -24,7 +24,10 @@ public:
     // The entity tag of the package being unpacked; it becomes the stored one only once that
     // package has been imported, so a package that fails to unpack is asked for again.
     const std::u16string& PendingEtag() const { return pending_etag_; }
-    void ClearPendingEtag() { pending_etag_.clear(); has_pending_etag_ = false; }
+    void ClearPendingEtag() {
+        pending_etag_.clear();
+        has_pending_etag_ = false;
+    }
     bool HasPendingEtag() const { return has_pending_etag_; }
 
     ~GetAllRadioResourceEvent() override;

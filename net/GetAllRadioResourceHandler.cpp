@@ -24,7 +24,9 @@ void RemoveLeftovers(const std::u16string& package_path) {
 
 }  // namespace
 
-GetAllRadioResourceHandler::~GetAllRadioResourceHandler() { Join(); }
+GetAllRadioResourceHandler::~GetAllRadioResourceHandler() {
+    Join();
+}
 
 void GetAllRadioResourceHandler::Join() {
     if (thread_.joinable()) thread_.join();

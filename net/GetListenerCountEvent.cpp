@@ -8,4 +8,6 @@ void GetListenerCountEvent::OnTaskSucceeded(HttpTask* task) {
     delete this;
 }
 
-void GetListenerCountEvent::OnTaskFailed(HttpTask*) { delete this; }
+void GetListenerCountEvent::OnTaskFailed(HttpTask*) {
+    delete this;
+}

@@ -42,9 +42,13 @@ GetListenerCountHandler& GetListenerCountHandler::Instance() {
     return *g_handler;
 }
 
-void GetListenerCountHandler::DestroyInstance() { g_handler.reset(); }
+void GetListenerCountHandler::DestroyInstance() {
+    g_handler.reset();
+}
 
-GetListenerCountHandler::~GetListenerCountHandler() { Stop(); }
+GetListenerCountHandler::~GetListenerCountHandler() {
+    Stop();
+}
 
 void GetListenerCountHandler::SetReceiver(IUpdateRadioListenerCount* receiver) {
     CriticalSectionLock lock(lock_);
@@ -85,7 +89,8 @@ void GetListenerCountHandler::Stop() {
 
 void GetListenerCountHandler::WorkerMain() {
     for (;;) {
-        const uint32_t which = WaitForAnyEvent({events_[EXIT_THREAD].get(), events_[TASK_HANDLE].get()}, kInfinite);
+        const uint32_t which =
+            WaitForAnyEvent({events_[EXIT_THREAD].get(), events_[TASK_HANDLE].get()}, kInfinite);
         if (which == EXIT_THREAD) return;
         if (which != TASK_HANDLE) {
             Diagnostic("false && L\"call WaitForMultipleObjects() error\"");

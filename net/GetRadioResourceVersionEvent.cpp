@@ -54,7 +54,8 @@ std::optional<int32_t> GetRadioResourceVersionEvent::VersionNumber(std::string_v
     size_t start = 0;
     for (;;) {
         const size_t dot = text.find('.', start);
-        const std::string_view part = text.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+        const std::string_view part =
+            text.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
         if (count == 3 || part.empty() || part.size() > 9) return std::nullopt;
         int64_t value = 0;
         for (char c : part) {
@@ -84,4 +85,6 @@ void GetRadioResourceVersionEvent::OnTaskSucceeded(HttpTask* task) {
     delete this;
 }
 
-void GetRadioResourceVersionEvent::OnTaskFailed(HttpTask*) { delete this; }
+void GetRadioResourceVersionEvent::OnTaskFailed(HttpTask*) {
+    delete this;
+}

@@ -39,7 +39,9 @@ public:
     }
 };
 
-bool IsSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
+bool IsSeparator(char16_t c) {
+    return c == u'/' || c == u'\\';
+}
 
 int HexDigit(unsigned char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -166,7 +168,8 @@ private:
         return static_cast<Transfer*>(self)->OnHeader(std::string_view(data, size * count));
     }
     static size_t WriteCallback(char* data, size_t size, size_t count, void* self) {
-        return static_cast<Transfer*>(self)->OnData(reinterpret_cast<const unsigned char*>(data), size * count);
+        return static_cast<Transfer*>(self)->OnData(reinterpret_cast<const unsigned char*>(data),
+                                                    size * count);
     }
 
     size_t OnHeader(std::string_view line) {
@@ -253,7 +256,8 @@ private:
         if (it == response_headers_.end()) return false;
         const size_t pos = FindNoCase(it->second, u"charset=");
         return pos != std::u16string::npos &&
-               ToLower(std::u16string_view(it->second).substr(pos + 8)).find(u"utf-8") != std::u16string::npos;
+               ToLower(std::u16string_view(it->second).substr(pos + 8)).find(u"utf-8") !=
+                   std::u16string::npos;
     }
 
     // Writes the start of the body that was held back while it looked like a byte-order mark.
@@ -285,7 +289,8 @@ private:
         if (std::rename(temp_path_.c_str(), target.c_str()) != 0) {
             // Another file system: copy, then the destructor removes the staging file.
             std::error_code ec;
-            std::filesystem::copy_file(temp_path_, target, std::filesystem::copy_options::overwrite_existing, ec);
+            std::filesystem::copy_file(temp_path_, target, std::filesystem::copy_options::overwrite_existing,
+                                       ec);
             if (ec) return false;
             return true;
         }
@@ -310,7 +315,8 @@ private:
             done += static_cast<uint32_t>(n);
         }
         task_.m_dwResultLen = done;
-        if (done != size) Trace("HttpClient", std::string_view("assertion failed: dw == pTask->m_dwResultLen"));
+        if (done != size)
+            Trace("HttpClient", std::string_view("assertion failed: dw == pTask->m_dwResultLen"));
         return true;
     }
 
@@ -340,7 +346,9 @@ HttpClient* HttpClient::GetInstance() {
     return g_instance;
 }
 
-HttpClient* HttpClient::Current() { return g_instance; }
+HttpClient* HttpClient::Current() {
+    return g_instance;
+}
 
 void HttpClient::DestroyInstance() {
     HttpClient* client = g_instance;
@@ -348,7 +356,9 @@ void HttpClient::DestroyInstance() {
     delete client;
 }
 
-HttpClient::HttpClient() { window_ = CreateMessageWindow(this); }
+HttpClient::HttpClient() {
+    window_ = CreateMessageWindow(this);
+}
 
 HttpClient::~HttpClient() {
     HWND window = nullptr;
@@ -486,7 +496,8 @@ void HttpClient::WorkerMain() {
         entry->id = next_id_++;
         const uint64_t id = entry->id;
         delivering_.emplace(id, std::move(entry));
-        if (!PostMessage(window_, ok ? WM_HTTP_TASK_SUCCEEDED : WM_HTTP_TASK_FAILED, static_cast<WPARAM>(id), 0)) {
+        if (!PostMessage(window_, ok ? WM_HTTP_TASK_SUCCEEDED : WM_HTTP_TASK_FAILED, static_cast<WPARAM>(id),
+                         0)) {
             delivering_.erase(id);
         }
     }
@@ -549,7 +560,8 @@ bool HttpClient::RunTask(HttpTask& task, const HttpTimeouts& limits) {
 }
 
 LRESULT HttpClient::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM) {
-    if (msg == WM_HTTP_TASK_SUCCEEDED || msg == WM_HTTP_TASK_FAILED) Deliver(msg, static_cast<uint64_t>(wParam));
+    if (msg == WM_HTTP_TASK_SUCCEEDED || msg == WM_HTTP_TASK_FAILED)
+        Deliver(msg, static_cast<uint64_t>(wParam));
     return 0;
 }
 

@@ -29,9 +29,9 @@ constexpr UINT WM_HTTP_TASK_FAILED = 11025;
 
 // Limits of one transfer, in milliseconds.
 struct HttpTimeouts {
-    uint32_t connect_ms = 5000;   // name look-up and connection
-    uint32_t send_ms = 100000;    // from connected until the response headers are complete
-    uint32_t block_ms = 5000;     // longest pause while the body arrives
+    uint32_t connect_ms = 5000;  // name look-up and connection
+    uint32_t send_ms = 100000;   // from connected until the response headers are complete
+    uint32_t block_ms = 5000;    // longest pause while the body arrives
 };
 
 class HttpClient final : private IWindowProc {
@@ -64,7 +64,7 @@ private:
     struct Entry {
         std::unique_ptr<HttpTask> task;
         IHttpTaskEvent* event = nullptr;  // null once withdrawn
-        uint64_t id = 0;                   // the posted message's wParam
+        uint64_t id = 0;                  // the posted message's wParam
     };
     class Transfer;
 

@@ -9,7 +9,9 @@
 #include "platform/Trace.h"
 
 namespace {
-char16_t LowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+char16_t LowerAscii(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+}
 constexpr size_t kMappedFrom = 2u << 20;
 }  // namespace
 
@@ -46,7 +48,8 @@ bool HttpHeaderNameEqual::operator()(const std::u16string& a, const std::u16stri
     return true;
 }
 
-HttpTask::HttpTask(std::u16string_view url, std::u16string_view save_path) : m_strUrl(url), m_strSavePath(save_path) {}
+HttpTask::HttpTask(std::u16string_view url, std::u16string_view save_path)
+    : m_strUrl(url), m_strSavePath(save_path) {}
 
 void HttpTask::SetHeaders(const HttpHeaderMap& headers) {
     for (const auto& [name, value] : headers) m_headers.insert_or_assign(name, value);

@@ -17,7 +17,8 @@ struct HttpHeaderNameHash {
 struct HttpHeaderNameEqual {
     bool operator()(const std::u16string& a, const std::u16string& b) const;
 };
-using HttpHeaderMap = std::unordered_map<std::u16string, std::u16string, HttpHeaderNameHash, HttpHeaderNameEqual>;
+using HttpHeaderMap =
+    std::unordered_map<std::u16string, std::u16string, HttpHeaderNameHash, HttpHeaderNameEqual>;
 
 // A response body in memory. Large ones are mapped so the system can back them with huge pages
 // (touching tens of megabytes of small pages costs more than receiving them); the deleter knows

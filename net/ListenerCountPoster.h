@@ -14,7 +14,9 @@ public:
     explicit ListenerCountPoster(HWND window) : window_(window) {}
     void OnListenerCounts(int groupId, const ListenerCountResults& results) override;
     // For the window's handler of 5046: takes ownership of the posted results (null for 0).
-    static ListenerCountResults* Take(WPARAM wParam) { return reinterpret_cast<ListenerCountResults*>(wParam); }
+    static ListenerCountResults* Take(WPARAM wParam) {
+        return reinterpret_cast<ListenerCountResults*>(wParam);
+    }
 
 private:
     HWND window_;

@@ -15,7 +15,8 @@ namespace {
 
 constexpr size_t kMaxPathUnits = 259;
 constexpr size_t kMaxHashUnits = 128;
-constexpr const char16_t* kPackageFiles[] = {u"channel.txt", u"location.txt", u"category_map.txt", u"category.txt"};
+constexpr const char16_t* kPackageFiles[] = {u"channel.txt", u"location.txt", u"category_map.txt",
+                                             u"category.txt"};
 
 bool AddOrDelete(HttpTask* task, IHttpTaskEvent* event) {
     if (HttpClient::GetInstance()->AddTask(task, event)) return true;
@@ -66,7 +67,8 @@ std::u16string RadioResourceUpdate::PackageFilePath(const RadioResourceVersionIn
                            c == u'-' || c == u'_' || c == u'.';
         if (!plain) c = u'_';
     }
-    const std::u16string path = TempFilePath(Format(u"Package_%s_%s%s", hash, Utf8ToUtf16(info.version), u".bin"));
+    const std::u16string path =
+        TempFilePath(Format(u"Package_%s_%s%s", hash, Utf8ToUtf16(info.version), u".bin"));
     return path.size() > kMaxPathUnits ? std::u16string() : path;
 }
 
@@ -80,7 +82,8 @@ bool RadioResourceUpdate::StartPackageDownload(const RadioResourceVersionInfo& i
     return AddOrDelete(task, &event);
 }
 
-bool RadioResourceUpdate::ImportDownloadedPackage(CRadioManagement& store, const std::function<void()>& refresh) {
+bool RadioResourceUpdate::ImportDownloadedPackage(CRadioManagement& store,
+                                                  const std::function<void()>& refresh) {
     const std::u16string folder = TempPackageFolder();
     const std::u16string zip = TempPackageFile();
     bool complete = !folder.empty();

@@ -1,7 +1,5 @@
 // The HTTP client against the simulator: outcomes, staging, headers, redirects, sessions, retries
 // with a manual clock, time-outs, withdrawal and shut-down.
-#include "net/HttpClient.h"
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -9,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "net/HttpClient.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "platform/Trace.h"
@@ -266,7 +265,8 @@ TEST_F(HttpClientTest, NewSessionForgetsCookies) {
 
 TEST_F(HttpClientTest, TasksRunOneAtATimeInQueueOrder) {
     RecordingEvent events[4];
-    for (int i = 0; i < 4; ++i) ASSERT_TRUE(client_->AddTask(NewTask("/test/bytes?n=" + std::to_string(i)), &events[i]));
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(client_->AddTask(NewTask("/test/bytes?n=" + std::to_string(i)), &events[i]));
     ASSERT_TRUE(testsupport::WaitUntil([&] { return events[3].calls() == 1; }));
     ASSERT_TRUE(testsupport::WaitUntil([&] { return client_->PendingCount() == 0; }));
     const Json::Value log = sim_.Log();
@@ -368,8 +368,8 @@ TEST_F(HttpClientTest, BrokenTransfersFailAndLeaveNoStagingFile) {
     limits.block_ms = 1500;
     client_->SetTimeouts(limits);
     const std::string dir = testsupport::MakeTempDir("broken");
-    for (const char* path : {"/test/stall?n=100000&after=3000", "/test/noanswer?hold_s=10",
-                             "/test/reset?n=100000&after=3000"}) {
+    for (const char* path :
+         {"/test/stall?n=100000&after=3000", "/test/noanswer?hold_s=10", "/test/reset?n=100000&after=3000"}) {
         SCOPED_TRACE(path);
         RecordingEvent event;
         Run(NewTask(path, dir + "/target.bin"), event);

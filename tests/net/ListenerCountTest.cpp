@@ -1,12 +1,11 @@
 // Listener counts: reply parsing, the worker's hand-over to the receiver, the window hand-over
 // (5046) and which catalogue groups ask for counts.
-#include "net/GetListenerCountHandler.h"
-
 #include <gtest/gtest.h>
 
 #include <mutex>
 #include <thread>
 
+#include "net/GetListenerCountHandler.h"
 #include "net/ListenerCountPoster.h"
 #include "net/ListenerCountRequest.h"
 #include "platform/Trace.h"
@@ -46,11 +45,18 @@ TEST(ListenerCountParse, RepliesGiveTheirResultsInOrder) {
         {R"({"program_info_list": [{"channel_key": 7, "listener_count": 12.9}]})", true, {{12, 7}}, nullptr},
         {R"({"program_info_list": [{"channel_key": 7, "listener_count": -3.7}]})", true, {{-3, 7}}, nullptr},
         {R"({"program_info_list": [{"channel_key": "7", "listener_count": 1}, {"channel_key": 8, "listener_count": 2}]})",
-         true, {{2, 8}}, nullptr},
-        {R"({"program_info_list": [{"channel_key": 7, "listener_count": "1"}, {"channel_key": 9}]})", true, {}, nullptr},
+         true,
+         {{2, 8}},
+         nullptr},
+        {R"({"program_info_list": [{"channel_key": 7, "listener_count": "1"}, {"channel_key": 9}]})",
+         true,
+         {},
+         nullptr},
         {R"({"program_info_list": [{"channel_key": -1, "listener_count": 5}, {"channel_key": 3, "listener_count": -1},
                                   {"channel_key": 4, "listener_count": 0}]})",
-         true, {{0, 4}}, nullptr},
+         true,
+         {{0, 4}},
+         nullptr},
         {R"({"program_info_list": [{"channel_key": 1, "listener_count": 2}, 5]})", false, {}, nullptr},
         {R"({"program_info_list": {"channel_key": 1}})", false, {}, "root is not array"},
         {R"({"program_info_list": [)", false, {}, "Json::Reader().parse error"},
@@ -63,9 +69,10 @@ TEST(ListenerCountParse, RepliesGiveTheirResultsInOrder) {
         EXPECT_EQ(GetListenerCountHandler::Parse(c.reply, &results), c.ok);
         EXPECT_EQ(results, c.expected);
         if (c.diagnostic) {
-            EXPECT_NE(trace.Text().find(std::string("get_listener_count_handler: assertion failed: false && L\"") +
-                                        c.diagnostic + "\""),
-                      std::string::npos);
+            EXPECT_NE(
+                trace.Text().find(std::string("get_listener_count_handler: assertion failed: false && L\"") +
+                                  c.diagnostic + "\""),
+                std::string::npos);
         }
     }
 }
@@ -113,7 +120,8 @@ TEST(ListenerCountWorker, StopDropsWhatIsQueuedAndMayStartAgain) {
     Receiver receiver;
     GetListenerCountHandler& handler = GetListenerCountHandler::Instance();
     handler.SetReceiver(&receiver);
-    handler.Enqueue(3, R"({"program_info_list": [{"channel_key": 5, "listener_count": 1}]})");  // before Start
+    handler.Enqueue(3,
+                    R"({"program_info_list": [{"channel_key": 5, "listener_count": 1}]})");  // before Start
     handler.Stop();
     handler.Start();
     handler.Enqueue(4, R"({"program_info_list": [{"channel_key": 5, "listener_count": 2}]})");
@@ -155,7 +163,8 @@ TEST(ListenerCountPoster, TheWindowGetsItsOwnCopyAfterTheWorkerFreedTheResults) 
 TEST(ListenerCountRequest, KindsByCatalogueGroup) {
     Group recommended(u"推荐电台", 2000042), network(u"网络电台", 2000001), regions(u"地域电台", 2000000),
         themes(u"主题电台", 1000000), other(u"我的电台", 5);
-    Group region(u"北京", 2000031), theme(u"新闻", 1000007), nested(u"子组", 2000099), stray(u"北京", 2000031);
+    Group region(u"北京", 2000031), theme(u"新闻", 1000007), nested(u"子组", 2000099),
+        stray(u"北京", 2000031);
     region.parent = &regions;
     theme.parent = &themes;
     nested.parent = &region;
@@ -167,10 +176,17 @@ TEST(ListenerCountRequest, KindsByCatalogueGroup) {
         bool ok;
         ListenerCountRequest::Kind kind;
     } cases[] = {
-        {&recommended, true, {2000042, 1, 42}}, {&network, true, {2000001, 1, 1}}, {&region, true, {2000031, 1, 31}},
-        {&theme, true, {1000007, 2, 7}},        {&regions, false, {}},             {&themes, false, {}},
-        {&other, false, {}},                    {&nested, false, {}},              {&stray, false, {}},
-        {&station, false, {}},                  {nullptr, false, {}},
+        {&recommended, true, {2000042, 1, 42}},
+        {&network, true, {2000001, 1, 1}},
+        {&region, true, {2000031, 1, 31}},
+        {&theme, true, {1000007, 2, 7}},
+        {&regions, false, {}},
+        {&themes, false, {}},
+        {&other, false, {}},
+        {&nested, false, {}},
+        {&stray, false, {}},
+        {&station, false, {}},
+        {nullptr, false, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.node ? c.node->id : -1);

@@ -1,10 +1,7 @@
 // The resource package update end to end against the simulator: version query, download,
 // unscrambling, unpacking, import (5038), the direct conditional request, and every bad reply or
 // broken package leaving the catalogue, the stored version and the temporary folder as they were.
-#include "net/RadioResourceUpdate.h"
-
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
 
 #include <filesystem>
@@ -13,6 +10,7 @@
 #include "net/GetAllRadioResourceEvent.h"
 #include "net/GetRadioResourceVersionEvent.h"
 #include "net/HttpClient.h"
+#include "net/RadioResourceUpdate.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "platform/Trace.h"
@@ -34,9 +32,10 @@ TEST(RadioResourceVersion, NumbersOfThreeDecimalParts) {
         const char* text;
         int32_t number;  // -1: not a version
     } cases[] = {
-        {"1.2.3", 1050627}, {"0.0.0", 0},   {"0.0.7", 7},       {"2047.1023.1023", 2147483647}, {"1.2", -1},
-        {"1.2.3.4", -1},    {"1..3", -1},   {"1.2.x", -1},      {"+1.2.3", -1},                 {"1.2.3 ", -1},
-        {"", -1},           {"2048.0.0", -1}, {"1.2.-3", -1},
+        {"1.2.3", 1050627}, {"0.0.0", 0},    {"0.0.7", 7}, {"2047.1023.1023", 2147483647},
+        {"1.2", -1},        {"1.2.3.4", -1}, {"1..3", -1}, {"1.2.x", -1},
+        {"+1.2.3", -1},     {"1.2.3 ", -1},  {"", -1},     {"2048.0.0", -1},
+        {"1.2.-3", -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -50,11 +49,14 @@ TEST(RadioResourceVersion, UnscramblingSwapsNibblesThenAppliesTheKey) {
     EXPECT_EQ(GetAllRadioResourceHandler::UnscrambleByte(0xF0), 0x0F ^ 0xB6);
     const std::string dir = testsupport::MakeTempDir("unscramble");
     testsupport::WriteFile(dir + "/in.bin", std::string("\x12\xF0", 2));
-    ASSERT_TRUE(GetAllRadioResourceHandler::UnscrambleFile(Utf8ToUtf16(dir + "/in.bin"), Utf8ToUtf16(dir + "/out")));
+    ASSERT_TRUE(
+        GetAllRadioResourceHandler::UnscrambleFile(Utf8ToUtf16(dir + "/in.bin"), Utf8ToUtf16(dir + "/out")));
     EXPECT_EQ(testsupport::ReadFile(dir + "/out"), std::string("\x97\xB9", 2));
     testsupport::WriteFile(dir + "/empty.bin", "");
-    EXPECT_FALSE(GetAllRadioResourceHandler::UnscrambleFile(Utf8ToUtf16(dir + "/empty.bin"), Utf8ToUtf16(dir + "/o2")));
-    EXPECT_FALSE(GetAllRadioResourceHandler::UnscrambleFile(Utf8ToUtf16(dir + "/missing"), Utf8ToUtf16(dir + "/o3")));
+    EXPECT_FALSE(GetAllRadioResourceHandler::UnscrambleFile(Utf8ToUtf16(dir + "/empty.bin"),
+                                                            Utf8ToUtf16(dir + "/o2")));
+    EXPECT_FALSE(
+        GetAllRadioResourceHandler::UnscrambleFile(Utf8ToUtf16(dir + "/missing"), Utf8ToUtf16(dir + "/o3")));
 }
 
 TEST(RadioResourceVersion, PackageFileNameKeepsToTheTemporaryFolder) {
@@ -131,9 +133,10 @@ protected:
         CConfig::DestroyInstance();
         const std::u16string ini = CompanionDataPath(u"net_option.ini");
         ASSERT_TRUE(EnsureDirectory(ParentPath(ini)));
-        testsupport::WriteFile(NativePath(ini), "[WebURL]\nMagpieUrl=" + sim_.Url("/api/package/v1/query") +
-                                                    "\nRADIO_API_SERVER_HOST=" + sim_.Url() +
-                                                    "\n[Option2]\nRadioUseMagpie=" + std::to_string(use_magpie) + "\n");
+        testsupport::WriteFile(NativePath(ini),
+                               "[WebURL]\nMagpieUrl=" + sim_.Url("/api/package/v1/query") +
+                                   "\nRADIO_API_SERVER_HOST=" + sim_.Url() +
+                                   "\n[Option2]\nRadioUseMagpie=" + std::to_string(use_magpie) + "\n");
         CConfig::Instance().Load();
     }
 
@@ -168,8 +171,8 @@ protected:
         std::vector<std::string> found;
         for (const auto& e : std::filesystem::directory_iterator(NativePath(TempFilePath()))) {
             const std::string name = e.path().filename().string();
-            if (name.rfind("Package_", 0) == 0 || name.rfind("radio_resource", 0) == 0 || name.rfind("TFR", 0) == 0 ||
-                name == "escaped.txt") {
+            if (name.rfind("Package_", 0) == 0 || name.rfind("radio_resource", 0) == 0 ||
+                name.rfind("TFR", 0) == 0 || name == "escaped.txt") {
                 found.push_back(name);
             }
         }
@@ -256,10 +259,10 @@ TEST_F(UpdateFlowTest, BrokenPackagesChangeNothingAndLeaveNoFiles) {
         const char* config;
         bool unpacked;  // 5038 arrives (the folder lacks a file)
     } cases[] = {
-        {R"({"package_b64": "aGVsbG8gd29ybGQ="})", false},   // not a zip
-        {R"({"package_b64": ""})", false},                   // empty
-        {R"({"package_kind": "climbing"})", false},          // an entry climbs out of the folder
-        {R"({"package_kind": "partial"})", true},            // no category.txt
+        {R"({"package_b64": "aGVsbG8gd29ybGQ="})", false},  // not a zip
+        {R"({"package_b64": ""})", false},                  // empty
+        {R"({"package_kind": "climbing"})", false},         // an entry climbs out of the folder
+        {R"({"package_kind": "partial"})", true},           // no category.txt
         {R"({"url": "/test/status/404"})", false},
         {R"({"url": "/test/stall?n=100000&after=2000"})", false},
         {R"({"url": "/test/reset?n=100000&after=2000"})", false},
@@ -268,7 +271,8 @@ TEST_F(UpdateFlowTest, BrokenPackagesChangeNothingAndLeaveNoFiles) {
     int expected_ready = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.config);
-        ASSERT_TRUE(sim_.Configure(R"({"package_b64": null, "package_kind": "sample", "version_reply": null})"));
+        ASSERT_TRUE(
+            sim_.Configure(R"({"package_b64": null, "package_kind": "sample", "version_reply": null})"));
         Json::Value cfg;
         Json::Reader().parse(c.config, cfg);
         if (cfg.isMember("url")) {

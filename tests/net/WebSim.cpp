@@ -87,9 +87,13 @@ void WebSim::Stop() {
     pid_ = -1;
 }
 
-std::string WebSim::Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+std::string WebSim::Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
 
-bool WebSim::Configure(const std::string& json) { return Fetch(Url("/_sim/config"), json, nullptr, true) == 200; }
+bool WebSim::Configure(const std::string& json) {
+    return Fetch(Url("/_sim/config"), json, nullptr, true) == 200;
+}
 
 Json::Value WebSim::Log() {
     std::string body;
