@@ -44,7 +44,10 @@ long Fetch(const std::string& url, const std::string& post_body, std::string* bo
 bool WebSim::Start() {
     int out[2];
     if (pipe(out) != 0) return false;
-    const std::string script = testsupport::SourceDir() + "/tools/websim.py";
+    // The environment names the source tree under CTest; the build's own record covers direct runs.
+    std::string source = testsupport::SourceDir();
+    if (source.empty()) source = LOXANRADIO_NET_TEST_SOURCE_DIR;
+    const std::string script = source + "/tools/websim.py";
     pid_ = fork();
     if (pid_ == 0) {
         dup2(out[1], STDOUT_FILENO);
