@@ -41,7 +41,7 @@ void NullAudioOutput::Run() {
     std::vector<int16_t> scratch;
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stop_) {
-        wake_.wait_for(lock, std::chrono::milliseconds(20));
+        wake_.wait_for(lock, std::chrono::milliseconds(40));
         if (stop_) break;
         const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
         const uint64_t due = static_cast<uint64_t>(elapsed.count()) * rate / 1000000u;

@@ -48,6 +48,7 @@ constexpr size_t kMaxPlaylistBytes = 256 * 1024;
 constexpr auto kPositionInterval = std::chrono::milliseconds(200);
 constexpr auto kSpectrumInterval = std::chrono::milliseconds(40);
 constexpr auto kClockTick = std::chrono::milliseconds(20);
+constexpr auto kLiveReadPause = std::chrono::milliseconds(100);
 
 // The demuxer a content type names, or null when it says nothing (then the data is probed).
 const char* FormatForContentType(const std::string& type) {
@@ -507,6 +508,13 @@ void Session::RunDecoder() {
                                    [this] { return stopping_ || seekTarget_.load() >= 0; });
             continue;
         }
+        if (live_ && ring_ && ring_->Running() && ring_->FillFrames() > ring_->CapacityFrames() / 2) {
+            // Plenty buffered: let the network gather data for a while and take it in one go
+            // instead of waking for every small packet of a live stream.
+            std::unique_lock<std::mutex> lock(stateMutex_);
+            stateChanged_.wait_for(lock, kLiveReadPause, [this] { return stopping_; });
+            continue;
+        }
         const int err = av_read_frame(format_, packet);
         if (err == AVERROR(EAGAIN)) continue;
         if (err < 0) {
@@ -723,7 +731,7 @@ void Session::ClockLoop() {
                 analyzer->Compute(history.data(), values);
                 notifier.PostSpectrum(gen, values, SpectrumAnalyzer::kBins);
             }
-            lastSpectrum = now;
+            lastSpectrum = Clock::now();  // from the post itself, so that posts are >= 40 ms apart
         }
         wake = std::min(lastPosition + kPositionInterval, spectrum_ ? lastSpectrum + kSpectrumInterval : lastPosition + kPositionInterval);
         wake = std::min(wake, now + kPositionInterval);
