@@ -26,11 +26,11 @@ function(lx_add_library target)
   endif()
 endfunction()
 
-# lx_add_test(<target> LABEL unit|gui|server SOURCES file... [DEPS target...] [ENV VAR=value...])
+# lx_add_test(<target> LABEL unit|gui|server SOURCES file... [DEPS target...] [TIMEOUT seconds])
 # One GoogleTest executable; every test case becomes a CTest test carrying the label.
 # The shared test main points APPDATA, HOME, XDG_* and TMPDIR at a fresh temporary folder.
 function(lx_add_test target)
-  cmake_parse_arguments(A "" "LABEL;TIMEOUT" "SOURCES;DEPS;ENV" ${ARGN})
+  cmake_parse_arguments(A "" "LABEL;TIMEOUT" "SOURCES;DEPS" ${ARGN})
   if(NOT A_LABEL)
     set(A_LABEL unit)
   endif()
@@ -42,5 +42,9 @@ function(lx_add_test target)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS ${A_LABEL} TIMEOUT ${A_TIMEOUT} ENVIRONMENT "LOXANRADIO_BIN_DIR=${CMAKE_BINARY_DIR}/bin;LOXANRADIO_SOURCE_DIR=${CMAKE_SOURCE_DIR};${A_ENV}")
+    # The discovered tests get their properties through one flattened list, so a property holds a
+    # single value here: the program folder in ENVIRONMENT, the source tree in ENVIRONMENT_MODIFICATION.
+    PROPERTIES LABELS ${A_LABEL} TIMEOUT ${A_TIMEOUT}
+               ENVIRONMENT "LOXANRADIO_BIN_DIR=${CMAKE_BINARY_DIR}/bin"
+               ENVIRONMENT_MODIFICATION "LOXANRADIO_SOURCE_DIR=set:${CMAKE_SOURCE_DIR}")
 endfunction()
