@@ -237,8 +237,11 @@ def measure_usage(players, lxplay, url, duration):
         except subprocess.TimeoutExpired:
             os.killpg(p.pid, signal.SIGKILL)
             p.wait()
+        report = f"/tmp/lx-usage-{pl}.txt"
         try:
-            u, s, m = open(f"/tmp/lx-usage-{pl}.txt").read().split()[-3:]
+            with open(report) as f:
+                u, s, m = f.read().split()[-3:]
+            os.remove(report)
             rss = statistics.median(samples[pl]) if samples[pl] else None
             out[pl] = (float(u) + float(s), rss, int(m) / 1024.0)
         except Exception:
