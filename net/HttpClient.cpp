@@ -380,8 +380,8 @@ HttpClient::~HttpClient() {
         worker = std::move(worker_);
     }
     if (worker.joinable()) worker.join();
-    if (easy_) curl_easy_cleanup(static_cast<CURL*>(easy_));
     if (multi_) curl_multi_cleanup(static_cast<CURLM*>(multi_));
+    if (share_) curl_share_cleanup(static_cast<CURLSH*>(share_));
 }
 
 bool HttpClient::AddTask(HttpTask* task, IHttpTaskEvent* event) {
@@ -505,21 +505,26 @@ void HttpClient::WorkerMain() {
 
 bool HttpClient::RunTask(HttpTask& task, const HttpTimeouts& limits) {
     CURLM* multi = nullptr;
-    CURL* easy = nullptr;
+    CURLSH* share = nullptr;
     {
         std::lock_guard<std::mutex> session(session_mutex_);
-        if (task.m_bNewSession && easy_) {
-            curl_easy_cleanup(static_cast<CURL*>(easy_));
+        if (task.m_bNewSession && multi_) {
             curl_multi_cleanup(static_cast<CURLM*>(multi_));
-            easy_ = multi_ = nullptr;
+            curl_share_cleanup(static_cast<CURLSH*>(share_));
+            multi_ = share_ = nullptr;
         }
         if (!multi_) multi_ = curl_multi_init();
-        if (!easy_) easy_ = curl_easy_init();
+        if (!share_) {
+            share_ = curl_share_init();
+            if (share_) curl_share_setopt(static_cast<CURLSH*>(share_), CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+        }
         multi = static_cast<CURLM*>(multi_);
-        easy = static_cast<CURL*>(easy_);
+        share = static_cast<CURLSH*>(share_);
     }
-    if (!multi || !easy) return false;
-    curl_easy_reset(easy);
+    const std::unique_ptr<CURL, void (*)(CURL*)> handle(curl_easy_init(), &curl_easy_cleanup);
+    CURL* easy = handle.get();
+    if (!multi || !share || !easy) return false;
+    curl_easy_setopt(easy, CURLOPT_SHARE, share);
     Transfer transfer(task, limits, exiting_);
     transfer.Configure(easy);
     if (curl_multi_add_handle(multi, easy) != CURLM_OK) return false;

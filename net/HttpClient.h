@@ -95,9 +95,9 @@ private:
     bool worker_alive_ = false;
     bool worker_idle_ = false;
 
-    // The session: curl's multi handle (connection cache) and easy handle (cookies), kept across
+    // The session: curl's multi handle (connection cache) and share handle (cookies), kept across
     // tasks and worker threads. Used by the worker only, except the wake-up under session_mutex_.
     std::mutex session_mutex_;
     void* multi_ = nullptr;
-    void* easy_ = nullptr;
+    void* share_ = nullptr;
 };
