@@ -4,7 +4,9 @@
 
 #include "app/ArgumentHandOff.h"
 #include "net/GetAllRadioResourceEvent.h"
+#include "net/GetListenerCountEvent.h"
 #include "net/GetListenerCountHandler.h"
+#include "net/GetRadioResourceVersionEvent.h"
 #include "net/HttpClient.h"
 #include "net/ListenerCountRequest.h"
 #include "net/RadioResourceUpdate.h"
@@ -19,6 +21,8 @@ CMainDlg::CMainDlg(std::u16string program_path) : program_path_(std::move(progra
 
 CMainDlg::~CMainDlg() {
     GetListenerCountHandler::DestroyInstance();
+    GetListenerCountEvent::DestroyAll();
+    GetRadioResourceVersionEvent::DestroyAll();
     GetAllRadioResourceEvent::DestroyInstance();
     if (hwnd_) DestroyWindow(hwnd_);
 }

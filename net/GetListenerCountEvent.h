@@ -7,7 +7,10 @@
 
 class GetListenerCountEvent final : public IHttpTaskEvent {
 public:
-    explicit GetListenerCountEvent(int groupId) : groupId_(groupId) {}
+    explicit GetListenerCountEvent(int groupId);
+    ~GetListenerCountEvent() override;
+    // Tear-down: withdraws every request still on its way and deletes its event.
+    static void DestroyAll();
     void OnTaskSucceeded(HttpTask* task) override;
     void OnTaskFailed(HttpTask* task) override;
     int groupId() const { return groupId_; }

@@ -3,12 +3,20 @@
 #include <json/json.h>
 
 #include <memory>
+#include <set>
 
+#include "net/HttpClient.h"
 #include "net/HttpTask.h"
 #include "platform/Trace.h"
 #include "storage/Config.h"
 
 namespace {
+
+// Events of queries on their way (user-interface thread only).
+std::set<GetRadioResourceVersionEvent*>& Live() {
+    static std::set<GetRadioResourceVersionEvent*> live;
+    return live;
+}
 
 std::string TextMember(const Json::Value& object, const char* name) {
     const Json::Value& v = object[name];
@@ -23,6 +31,21 @@ const Json::Value& ObjectMember(const Json::Value& object, const char* name) {
 }
 
 }  // namespace
+
+GetRadioResourceVersionEvent::GetRadioResourceVersionEvent(IGetRadioResourceVersion* receiver)
+    : receiver_(receiver) {
+    Live().insert(this);
+}
+
+GetRadioResourceVersionEvent::~GetRadioResourceVersionEvent() { Live().erase(this); }
+
+void GetRadioResourceVersionEvent::DestroyAll() {
+    while (!Live().empty()) {
+        GetRadioResourceVersionEvent* event = *Live().begin();
+        if (HttpClient* client = HttpClient::Current()) client->RemoveTaskEvent(event);
+        delete event;
+    }
+}
 
 std::optional<RadioResourceVersionInfo> GetRadioResourceVersionEvent::ParseReply(std::string_view json) {
     Json::Value root;

@@ -12,7 +12,10 @@
 
 class GetRadioResourceVersionEvent final : public IHttpTaskEvent {
 public:
-    explicit GetRadioResourceVersionEvent(IGetRadioResourceVersion* receiver) : receiver_(receiver) {}
+    explicit GetRadioResourceVersionEvent(IGetRadioResourceVersion* receiver);
+    ~GetRadioResourceVersionEvent() override;
+    // Tear-down: withdraws every query still on its way and deletes its event.
+    static void DestroyAll();
 
     void OnTaskSucceeded(HttpTask* task) override;
     void OnTaskFailed(HttpTask* task) override;

@@ -9,7 +9,9 @@
 
 #include "net/GetAllRadioResourceEvent.h"
 #include "net/GetRadioResourceVersionEvent.h"
+#include "net/GetListenerCountEvent.h"
 #include "net/HttpClient.h"
+#include "net/ListenerCountRequest.h"
 #include "net/RadioResourceUpdate.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
@@ -344,6 +346,18 @@ TEST_F(UpdateFlowTest, DirectPackageThatCannotBeUnpackedIsAskedForAgain) {
     ASSERT_EQ(log.size(), 2u);
     EXPECT_TRUE(log[1]["headers"]["If-None-Match"].isNull());
     EXPECT_EQ(Stations(), 3);
+}
+
+TEST_F(UpdateFlowTest, RequestsOnTheirWayAreWithdrawnAtTearDown) {
+    CConfig::Instance().MagpieUrl = Utf8ToUtf16(sim_.Url("/test/slow?n=20000&chunk=1000&delay_ms=50"));
+    ASSERT_TRUE(RadioResourceUpdate::Request(&main_));
+    ASSERT_TRUE(ListenerCountRequest::Request(2000031, 1, 31));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return sim_.RequestCount() == 1; }));
+    GetRadioResourceVersionEvent::DestroyAll();
+    GetListenerCountEvent::DestroyAll();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return client_->PendingCount() == 0; }));
+    EXPECT_EQ(main_.offers, 0);
+    EXPECT_EQ(sim_.RequestCount(), 1u);  // the queued listener-count request never ran
 }
 
 }  // namespace
