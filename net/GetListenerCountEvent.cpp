@@ -14,9 +14,13 @@ std::set<GetListenerCountEvent*>& Live() {
 }
 }  // namespace
 
-GetListenerCountEvent::GetListenerCountEvent(int groupId) : groupId_(groupId) { Live().insert(this); }
+GetListenerCountEvent::GetListenerCountEvent(int groupId) : groupId_(groupId) {
+    Live().insert(this);
+}
 
-GetListenerCountEvent::~GetListenerCountEvent() { Live().erase(this); }
+GetListenerCountEvent::~GetListenerCountEvent() {
+    Live().erase(this);
+}
 
 void GetListenerCountEvent::DestroyAll() {
     while (!Live().empty()) {

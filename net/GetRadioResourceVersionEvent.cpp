@@ -37,7 +37,9 @@ GetRadioResourceVersionEvent::GetRadioResourceVersionEvent(IGetRadioResourceVers
     Live().insert(this);
 }
 
-GetRadioResourceVersionEvent::~GetRadioResourceVersionEvent() { Live().erase(this); }
+GetRadioResourceVersionEvent::~GetRadioResourceVersionEvent() {
+    Live().erase(this);
+}
 
 void GetRadioResourceVersionEvent::DestroyAll() {
     while (!Live().empty()) {

@@ -516,7 +516,8 @@ bool HttpClient::RunTask(HttpTask& task, const HttpTimeouts& limits) {
         if (!multi_) multi_ = curl_multi_init();
         if (!share_) {
             share_ = curl_share_init();
-            if (share_) curl_share_setopt(static_cast<CURLSH*>(share_), CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+            if (share_)
+                curl_share_setopt(static_cast<CURLSH*>(share_), CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
         }
         multi = static_cast<CURLM*>(multi_);
         share = static_cast<CURLSH*>(share_);

@@ -8,8 +8,8 @@
 #include <mutex>
 
 #include "net/GetAllRadioResourceEvent.h"
-#include "net/GetRadioResourceVersionEvent.h"
 #include "net/GetListenerCountEvent.h"
+#include "net/GetRadioResourceVersionEvent.h"
 #include "net/HttpClient.h"
 #include "net/ListenerCountRequest.h"
 #include "net/RadioResourceUpdate.h"
