@@ -3,6 +3,8 @@
 # 50 MB body with curl and with bench_net_download (to a file and to memory), prints MB/s and the
 # ratio (medians of five runs each). Usage: bench/net_download.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
+# Both clients must talk to the local server directly.
+unset http_proxy https_proxy all_proxy HTTP_PROXY HTTPS_PROXY ALL_PROXY
 cd "$(dirname "$0")/.."
 build=${1:-build}
 size=$((50 * 1024 * 1024))
