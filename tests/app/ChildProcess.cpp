@@ -37,6 +37,10 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     };
     std::vector<std::string> overrides = env;
     overrides.push_back("LOXANRADIO_TRACE=1");
+    // The player asks the web service at late initialisation; a closed local port answers it at
+    // once, so no test ever looks a real host up.
+    overrides.push_back("http_proxy=http://127.0.0.1:9");
+    overrides.push_back("no_proxy=127.0.0.1,localhost");
     for (const std::string& o : overrides) {
         const size_t eq = o.find('=');
         remove(o.substr(0, eq));
