@@ -9,7 +9,6 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPen>
-
 #include <cmath>
 #include <map>
 #include <vector>
@@ -21,7 +20,9 @@ namespace {
 constexpr int kDotsPerMeter = 3780;
 const char16_t kCjkFamily[] = u"WenQuanYi Micro Hei";
 
-QString ToQ(std::u16string_view s) { return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())); }
+QString ToQ(std::u16string_view s) {
+    return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 QImage Wrap(uint32_t* pixels, int w, int h, QImage::Format format) {
     QImage image(reinterpret_cast<uchar*>(pixels), w, h, w * 4, format);
@@ -44,36 +45,41 @@ const QImage& MeasureDevice() {
     return device;
 }
 
-QFont BuildFont(const FontSpec& spec) {
-    QFont font(ToQ(Graphics::ResolveFamily(spec.family)));
+QFont BuildFont(const FontSpec& desc) {
+    QFont font(ToQ(Graphics::ResolveFamily(desc.family)));
     font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(spec.size > 0 ? spec.size : 9.0);
-    font.setBold(spec.style & FontSpec::kBold);
-    font.setItalic(spec.style & FontSpec::kItalic);
-    font.setUnderline(spec.style & FontSpec::kUnderline);
-    font.setStrikeOut(spec.style & FontSpec::kStrikeout);
+    font.setPointSizeF(desc.size > 0 ? desc.size : 9.0);
+    font.setBold(desc.style & FontSpec::kBold);
+    font.setItalic(desc.style & FontSpec::kItalic);
+    font.setUnderline(desc.style & FontSpec::kUnderline);
+    font.setStrikeOut(desc.style & FontSpec::kStrikeout);
     return font;
 }
 
 // Controls ask for the same few fonts on every paint; building a QFont resolves the family
 // through the font database each time, so the last few are kept.
-const QFont& MakeFont(const FontSpec& spec) {
+const QFont& MakeFont(const FontSpec& desc) {
     EnsureGuiApplication();
     struct Entry {
-        FontSpec spec;
+        FontSpec desc;
         QFont font;
     };
     static thread_local std::vector<Entry> cache;
     for (const Entry& e : cache) {
-        if (e.spec.size == spec.size && e.spec.style == spec.style && e.spec.family == spec.family) return e.font;
+        if (e.desc.size == desc.size && e.desc.style == desc.style && e.desc.family == desc.family)
+            return e.font;
     }
     if (cache.size() >= 16) cache.erase(cache.begin());
-    cache.push_back({spec, BuildFont(spec)});
+    cache.push_back({desc, BuildFont(desc)});
     return cache.back().font;
 }
 
-QColor ToColour(uint32_t argb) { return QColor::fromRgba(argb); }
-QRect ToQ(const Rect& r) { return QRect(r.x, r.y, r.width, r.height); }
+QColor ToColour(uint32_t argb) {
+    return QColor::fromRgba(argb);
+}
+QRect ToQ(const Rect& r) {
+    return QRect(r.x, r.y, r.width, r.height);
+}
 }  // namespace
 
 struct Graphics::Impl {
@@ -129,7 +135,8 @@ Rect Graphics::ClipBounds() const {
     const QPainter& p = impl_->painter;
     if (!p.isActive()) return {};
     const QPointF o = p.transform().map(QPointF(0, 0));
-    QRect whole(-static_cast<int>(o.x()), -static_cast<int>(o.y()), impl_->image.width(), impl_->image.height());
+    QRect whole(-static_cast<int>(o.x()), -static_cast<int>(o.y()), impl_->image.width(),
+                impl_->image.height());
     if (!p.hasClipping()) return {whole.x(), whole.y(), whole.width(), whole.height()};
     const QRect c = p.clipBoundingRect().toAlignedRect() & whole;
     return {c.x(), c.y(), c.width(), c.height()};
@@ -200,8 +207,8 @@ void Graphics::FillGradient(const Rect& r, uint32_t from, uint32_t to, bool vert
     impl_->painter.fillRect(ToQ(r), QBrush(g));
 }
 
-void Graphics::DrawImage(const Bitmap& image, const Rect& dest, const Rect& src, uint8_t alpha, bool useColourKey,
-                         uint32_t key) {
+void Graphics::DrawImage(const Bitmap& image, const Rect& dest, const Rect& src, uint8_t alpha,
+                         bool useColourKey, uint32_t key) {
     if (alpha == 0 || dest.IsEmpty()) return;
     const Rect s = src.Intersect({0, 0, image.Width(), image.Height()});
     if (s.IsEmpty() || !impl_->painter.isActive()) {
@@ -247,7 +254,8 @@ void Graphics::DrawSurface(const Surface& image, const Rect& dest, const Rect& s
     if (alpha != 255) p.setOpacity(opacity);
 }
 
-void Graphics::DrawText(std::u16string_view s, const Rect& r, uint32_t argb, const FontSpec& font, uint32_t flags) {
+void Graphics::DrawText(std::u16string_view s, const Rect& r, uint32_t argb, const FontSpec& font,
+                        uint32_t flags) {
     if (s.empty() || (argb >> 24) == 0 || r.IsEmpty()) return;
     if (!impl_->painter.isActive()) {
         ok_ = false;
@@ -265,8 +273,12 @@ void Graphics::DrawText(std::u16string_view s, const Rect& r, uint32_t argb, con
         p.rotate((flags & text::kRotateLeft) ? -90 : 90);
         box = QRectF(-r.height / 2.0, -r.width / 2.0, r.height, r.width);
     }
-    int align = (flags & text::kCentre) ? Qt::AlignHCenter : (flags & text::kRight) ? Qt::AlignRight : Qt::AlignLeft;
-    align |= (flags & text::kVCentre) ? Qt::AlignVCenter : (flags & text::kBottom) ? Qt::AlignBottom : Qt::AlignTop;
+    int align = (flags & text::kCentre)  ? Qt::AlignHCenter
+                : (flags & text::kRight) ? Qt::AlignRight
+                                         : Qt::AlignLeft;
+    align |= (flags & text::kVCentre)  ? Qt::AlignVCenter
+             : (flags & text::kBottom) ? Qt::AlignBottom
+                                       : Qt::AlignTop;
     QString q = ToQ(s);
     if (flags & text::kWordWrap) {
         align |= Qt::TextWordWrap;
@@ -296,8 +308,8 @@ std::u16string Graphics::ResolveFamily(std::u16string_view family) {
     std::u16string resolved(family);
     // The original platform's Chinese system fonts do not exist here; everything Chinese and
     // everything missing goes to the CJK sans font, which also covers Latin text.
-    static const std::u16string_view kWindowsCjk[] = {u"宋体", u"新宋体", u"SimSun", u"NSimSun", u"微软雅黑",
-                                                      u"Microsoft YaHei", u"黑体", u"SimHei"};
+    static const std::u16string_view kWindowsCjk[] = {u"宋体",     u"新宋体",          u"SimSun", u"NSimSun",
+                                                      u"微软雅黑", u"Microsoft YaHei", u"黑体",   u"SimHei"};
     bool mapped = family.empty();
     for (auto w : kWindowsCjk) mapped = mapped || family == w;
     if (mapped || !QFontDatabase::hasFamily(ToQ(family))) {
@@ -310,5 +322,7 @@ std::u16string Graphics::ResolveFamily(std::u16string_view family) {
 #if defined(__SANITIZE_ADDRESS__)
 // Fontconfig keeps blocks it never frees once fonts have been resolved; the leak checker of the
 // sanitizer build is told so, for every program that draws text.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
 #endif
