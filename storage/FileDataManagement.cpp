@@ -9,6 +9,7 @@
 #include "storage/MyFile.h"
 #include "storage/SqlEscape.h"
 #include "storage/SqlWriteQueue.h"
+#include "storage/StoreRows.h"
 
 CFileDataManagement::CFileDataManagement()
     : m_groups(u"FileGroup"), m_files(u"FileList"), m_map(u"PlaylistMap") {
@@ -79,9 +80,7 @@ int CFileDataManagement::NextFileId() {
         CppSQLite3DB db;
         db.Open(DatabasePath());
         m_files.EnsureTable(db);
-        CppSQLite3Query q = db.Query(u"select Max(id) As MaxKeyID From FileList");
-        const int highest = q.AtEnd() ? -1 : q.IntField(u"MaxKeyID", -1);
-        m_fileIdCounter = highest == -1 ? 0 : highest;
+        m_fileIdCounter = HighestRowId(db, u"FileList");
     }
     return ++m_fileIdCounter;
 }

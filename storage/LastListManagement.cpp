@@ -9,6 +9,7 @@
 #include "storage/Radio.h"
 #include "storage/SqlEscape.h"
 #include "storage/SqlWriteQueue.h"
+#include "storage/StoreRows.h"
 
 namespace {
 constexpr char16_t kTable[] = u"lastlist";
@@ -45,12 +46,7 @@ bool CLastListManagement::Load() {
     CppSQLite3Query q = db.Query(u"select * from lastlist order by LastPlayTime desc");
     TreeNode* last = nullptr;
     for (; !q.AtEnd(); q.NextRow()) {
-        auto* r = new CRadio(q.TextField(u"name"), q.TextField(u"radioUrl"), q.TextField(u"webUrl"),
-                             q.TextField(u"iconUrl"), q.TextField(u"playbill"), q.TextField(u"country"),
-                             q.TextField(u"province"), q.TextField(u"city"), q.TextField(u"Frequency"),
-                             q.TextField(u"kind"), q.Int64Field(u"CreateTime", 0), q.IntField(u"id", 0),
-                             q.Int64Field(u"LastPlayTime", 0));
-        r->Speed = q.IntField(u"Speed", 0);
+        CRadio* r = RadioFromRow(q);
         if (DataManagement::Append(r, root, last))
             last = r;
         else
@@ -66,9 +62,7 @@ int CLastListManagement::NextId() {
         CppSQLite3DB db;
         db.Open(DatabasePath());
         m_schema.EnsureTable(db);
-        CppSQLite3Query q = db.Query(Format(u"select Max(id) As MaxKeyID From %s", kTable));
-        const int highest = q.AtEnd() ? -1 : q.IntField(u"MaxKeyID", -1);
-        m_idCounter = highest == -1 ? 0 : highest;
+        m_idCounter = HighestRowId(db, kTable);
     }
     return ++m_idCounter;
 }

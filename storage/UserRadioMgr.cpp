@@ -8,6 +8,7 @@
 #include "storage/Radio.h"
 #include "storage/SqlEscape.h"
 #include "storage/SqlWriteQueue.h"
+#include "storage/StoreRows.h"
 
 CUserRadioMgr::CUserRadioMgr(std::u16string_view itemTable, std::u16string_view mapTable,
                              std::u16string_view rootName)
@@ -46,12 +47,7 @@ bool CUserRadioMgr::Load() {
                                         items, map, items, map, map));
     TreeNode* last = nullptr;
     for (; !q.AtEnd(); q.NextRow()) {
-        auto* r = new CRadio(q.TextField(u"name"), q.TextField(u"radioUrl"), q.TextField(u"webUrl"),
-                             q.TextField(u"iconUrl"), q.TextField(u"playbill"), q.TextField(u"country"),
-                             q.TextField(u"province"), q.TextField(u"city"), q.TextField(u"Frequency"),
-                             q.TextField(u"kind"), q.Int64Field(u"CreateTime", 0), q.IntField(u"id", 0),
-                             q.Int64Field(u"LastPlayTime", 0));
-        r->Speed = q.IntField(u"Speed", 0);
+        CRadio* r = RadioFromRow(q);
         if (Append(r, root, last))
             last = r;
         else
@@ -66,9 +62,7 @@ int CUserRadioMgr::NextId() {
     if (m_idCounter == -1) {
         CppSQLite3DB db;
         db.Open(DatabasePath());
-        CppSQLite3Query q = db.Query(Format(u"select Max(id) As MaxKeyID From %s", m_items.TableName()));
-        const int highest = q.AtEnd() ? -1 : q.IntField(u"MaxKeyID", -1);
-        m_idCounter = highest == -1 ? 0 : highest;
+        m_idCounter = HighestRowId(db, m_items.TableName());
     }
     return ++m_idCounter;
 }
